@@ -1,0 +1,41 @@
+#pragma once
+// The host's allocator behind the system interface's AllocClear and FreeWithDestructorI. Every
+// live block carries the site that asked for it, so a leak names its source file and line.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/framework/fault.h"
+
+namespace fm::host {
+
+struct AllocationRecord {
+  const void* block;
+  int64_t size;
+  std::string file;  // copied: the module that asked may be unloaded before anyone looks
+  int64_t line;
+};
+
+// A zero-filled block of `size` bytes recorded with its site; null when `size` is negative or the
+// allocation fault switch refuses. A size of 0 gives a valid, distinct block.
+void* HostAllocClear(int64_t size, const char* file, int64_t line);
+
+// Runs `destructor` (when not null) on `object`, then frees it. Null is ignored. A pointer that is
+// not a live host block is neither destructed nor freed; it is counted as a foreign free.
+void HostFreeWithDestructor(void* object, void (*destructor)(void*));
+
+// Blocks alive now, and their records in allocation order.
+int64_t LiveAllocationCount();
+std::vector<AllocationRecord> LiveAllocations();
+
+// Frees refused because the pointer was not a live host block.
+int64_t ForeignFreeCount();
+
+// Makes AllocClear refuse (all, or the Nth call).
+FaultSwitch& AllocationFault();
+
+// Forgets the foreign-free count and turns the fault switch off. Live blocks stay recorded.
+void ResetMemoryCounters();
+
+}  // namespace fm::host
