@@ -218,7 +218,7 @@ struct ValueTable {
 };
 
 struct NodeTable {
-  uint8_t gap0[0x10];
+  uint8_t gap0[FM_AT(0x10, 0x20)];
   // Member of the node: its type id (5100 polygon object, 5673 polygon-selection tag, ...).
   MemberEntry<int32_t> NodeGetType;
   uint8_t gap1[FM_AT(0x20, 0x40) - FM_AT(0x18, 0x30)];
