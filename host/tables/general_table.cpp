@@ -1,0 +1,102 @@
+// GeneralTable: console, message box, user-interface state, status bar, update requests,
+// plug-in registration and the host's start-up directory.
+#include <cstring>
+
+#include "host/tables/entry_support.h"
+#include "host/tables/paths.h"
+#include "host/tables/table_image.h"
+
+namespace fm::host {
+namespace {
+
+void Record(UiEventKind kind, std::string text = {}, int32_t value = 0) {
+  CurrentEnvironment().Ui().Record(UiEvent{kind, std::move(text), value, nullptr});
+}
+
+// One console line; a null string prints an empty line.
+void PrintLine(HostString* text) { Record(UiEventKind::PrintLine, ToUtf8(text)); }
+
+// Result: a new path word in the caller's raw storage, owned by the caller (PathFree).
+void GetHostStartupDirectory(void** result) {
+  if (!result) return Diagnose("GetHostStartupDirectory: no result slot");
+  InitPathWord(result, CurrentEnvironment().StartupDirectory());
+}
+
+// Modal in a real host; here recorded with its style. There is no answer to give.
+void ShowMessageBox(HostString* text, int32_t style) {
+  Record(UiEventKind::MessageBox, ToUtf8(text), style);
+}
+
+void SetHostUiState(int32_t state) { Record(UiEventKind::UiState, {}, state); }
+
+void StatusReset() { Record(UiEventKind::StatusReset); }
+
+// Percent; values outside 0..100 are recorded as given and diagnosed.
+void StatusSetProgress(int32_t percent) {
+  if (percent < 0 || percent > 100) {
+    Diagnose("StatusSetProgress: " + std::to_string(percent) + " is outside 0..100");
+  }
+  Record(UiEventKind::StatusProgress, {}, percent);
+}
+
+void StatusShowText(HostString* text) { Record(UiEventKind::StatusText, ToUtf8(text)); }
+
+// Keeps a copy of the record (the module's lives only for the call) and copies the help text and
+// the icon bitmap it points to (the module frees both right after). False, keeping nothing, when
+// the host refuses or the record is not a command record of this layout.
+bool PluginRegister(int32_t api, int32_t kind, int32_t id, HostString* name, void* record,
+                    int32_t size) {
+  Environment& env = CurrentEnvironment();
+  if (env.Faults().refuseRegistration) return false;
+  const std::string what = "PluginRegister of plug-in " + std::to_string(id);
+  if (kind != kCommandPluginKind) {
+    Diagnose(what + ": kind " + std::to_string(kind) + " is not offered by this host");
+    return false;
+  }
+  if (!record || size != kCommandRecordSize) {
+    Diagnose(what + ": a command record of " + std::to_string(kCommandRecordSize) +
+             " bytes was expected, got " + (record ? std::to_string(size) + " bytes" : "none"));
+    return false;
+  }
+  CommandRegistration registration;
+  registration.api = api;
+  registration.kind = kind;
+  registration.id = id;
+  registration.name = ToUtf8(name);
+  registration.record.assign(static_cast<const uint8_t*>(record),
+                             static_cast<const uint8_t*>(record) + size);
+  registration.recordSize = size;
+  HostString* help = nullptr;
+  std::memcpy(&help, registration.record.data() + kCommandRecordHelpOffset, sizeof help);
+  registration.help = ToUtf8(help);
+  void* icon = nullptr;
+  std::memcpy(&icon, registration.record.data() + kCommandRecordIconOffset, sizeof icon);
+  if (icon) {
+    if (const Bitmap* bitmap = env.FindBitmap(icon)) {
+      registration.icon = std::make_shared<const Bitmap>(*bitmap);
+    } else {
+      Diagnose(what + ": the icon is no bitmap of this host; registered without one");
+    }
+  }
+  env.Registrations().push_back(std::move(registration));
+  return true;
+}
+
+void RequestHostUpdate(int32_t flags) { Record(UiEventKind::HostUpdate, {}, flags); }
+
+}  // namespace
+
+void FillGeneralTable(TableImage& table) {
+  using E = GeneralEntries;
+  table.PutPlain(E::PrintLine, &PrintLine);
+  table.PutPlain(E::GetHostStartupDirectory, &GetHostStartupDirectory);
+  table.PutPlain(E::ShowMessageBox, &ShowMessageBox);
+  table.PutPlain(E::SetHostUiState, &SetHostUiState);
+  table.PutPlain(E::StatusReset, &StatusReset);
+  table.PutPlain(E::StatusSetProgress, &StatusSetProgress);
+  table.PutPlain(E::StatusShowText, &StatusShowText);
+  table.PutPlain(E::PluginRegister, &PluginRegister);
+  table.PutPlain(E::RequestHostUpdate, &RequestHostUpdate);
+}
+
+}  // namespace fm::host

@@ -1,0 +1,94 @@
+// NodeTable: node type, name, hierarchy and messages, and node arrays. Type and Next run for every
+// tag of every kept polygon, so they only check for null.
+#include "host/tables/entry_support.h"
+#include "host/tables/table_image.h"
+
+namespace fm::host {
+namespace {
+
+Node* AsNode(void* node, const char* entry) {
+  if (!node) Diagnose(std::string(entry) + ": null node");
+  return static_cast<Node*>(node);
+}
+
+NodeArray* AsArray(void* array, const char* entry) {
+  NodeArray* known = CurrentEnvironment().FindNodeArray(array);
+  if (!known) Diagnose(std::string(entry) + ": not a node array of this host");
+  return known;
+}
+
+int32_t NodeGetType(void* node) {
+  Node* n = AsNode(node, "NodeGetType");
+  return n ? n->Type() : 0;
+}
+
+// Recorded in the UI log (message 5: the object's geometry changed). `data` is not read.
+void NodeMessage(void* node, int32_t id, void* /*data*/) {
+  Node* n = AsNode(node, "NodeMessage");
+  CurrentEnvironment().Ui().Record(
+      UiEvent{UiEventKind::NodeMessage, n ? n->Name() : std::string(), id, node});
+}
+
+// The next sibling: the next object below the same parent, or the next tag on the same object.
+void* NodeNext(void* node) {
+  Node* n = AsNode(node, "NodeNext");
+  return n ? n->Next() : nullptr;
+}
+
+// The first child object; null for tags and childless objects.
+void* NodeDown(void* node) {
+  Node* n = AsNode(node, "NodeDown");
+  return n ? n->Down() : nullptr;
+}
+
+// Result: a new string with one reference for the caller, written into raw storage.
+void NodeGetName(void* node, HostString** result) {
+  Node* n = AsNode(node, "NodeGetName");
+  if (!result) return Diagnose("NodeGetName: no result slot");
+  *result = NewString(n ? n->Name() : std::string());
+}
+
+// An empty array owned by the caller until NodeArrayFree; null when the host refuses.
+void* NodeArrayAlloc() {
+  Environment& env = CurrentEnvironment();
+  if (env.Faults().failNodeArrayAlloc) return nullptr;
+  return env.NewNodeArray();
+}
+
+// Frees the array the variable holds and sets the variable to null. A null variable or array is
+// ignored; an array this host did not make is left alone (diagnosed).
+void NodeArrayFree(void** array) {
+  if (!array || !*array) return;
+  if (!CurrentEnvironment().FreeNodeArray(*array)) {
+    return Diagnose("NodeArrayFree: not a node array of this host (or freed twice)");
+  }
+  *array = nullptr;
+}
+
+int32_t NodeArrayCount(void* array) {
+  NodeArray* a = AsArray(array, "NodeArrayCount");
+  return a ? a->Count() : 0;
+}
+
+// Null for an index out of range.
+void* NodeArrayGet(void* array, int32_t index) {
+  NodeArray* a = AsArray(array, "NodeArrayGet");
+  return a ? Handle(a->Get(index)) : nullptr;
+}
+
+}  // namespace
+
+void FillNodeTable(TableImage& table) {
+  using E = NodeEntries;
+  table.PutMember<&NodeGetType>(E::NodeGetType);
+  table.PutMember<&NodeMessage>(E::NodeMessage);
+  table.PutMember<&NodeNext>(E::NodeNext);
+  table.PutMember<&NodeDown>(E::NodeDown);
+  table.PutMember<&NodeGetName>(E::NodeGetName);
+  table.PutPlain(E::NodeArrayAlloc, &NodeArrayAlloc);
+  table.PutPlain(E::NodeArrayFree, &NodeArrayFree);
+  table.PutMember<&NodeArrayCount>(E::NodeArrayCount);
+  table.PutMember<&NodeArrayGet>(E::NodeArrayGet);
+}
+
+}  // namespace fm::host

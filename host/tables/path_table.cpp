@@ -1,0 +1,92 @@
+// PathTable: file-system paths held in one storage word each (see paths.h). Entries that give a
+// path or string by value write into a result slot they treat as raw storage.
+#include "host/scene/path_text.h"
+#include "host/tables/entry_support.h"
+#include "host/tables/paths.h"
+#include "host/tables/table_image.h"
+
+namespace fm::host {
+namespace {
+
+bool Present(const void* word, const char* entry) {
+  if (!word) Diagnose(std::string(entry) + ": no path storage");
+  return word != nullptr;
+}
+
+// Result: a new string with one reference for the caller.
+void PathToString(HostString** result, void** path) {
+  if (!Present(result, "PathToString")) return;
+  *result = NewString(PathWordText(path));
+}
+
+// The path takes the string's text (a copy: the string may be edited later).
+void PathAssignString(void** path, HostString* text) {
+  if (Present(path, "PathAssignString")) SetPathWordText(path, ToUtf8(text));
+}
+
+// Result: a new path, the directory part of `path`.
+void PathDirectory(void** result, void** path) {
+  if (Present(result, "PathDirectory")) InitPathWord(result, PathDirectoryText(PathWordText(path)));
+}
+
+// Result: a new path, the last component of `path`.
+void PathFilePart(void** result, void** path) {
+  if (Present(result, "PathFilePart")) InitPathWord(result, PathFileText(PathWordText(path)));
+}
+
+bool PathEquals(void** a, void** b) { return PathTextsEqual(PathWordText(a), PathWordText(b)); }
+
+void PathAppend(void** path, void** component) {
+  if (Present(path, "PathAppend")) {
+    SetPathWordText(path, PathJoinedText(PathWordText(path), PathWordText(component)));
+  }
+}
+
+// Makes the storage an empty path, whatever it held (the storage may be uninitialised).
+void PathInit(void** path) {
+  if (Present(path, "PathInit")) InitPathWord(path);
+}
+
+// Releases the path and leaves the word null.
+void PathFree(void** path) {
+  if (Present(path, "PathFree")) FreePathWord(path);
+}
+
+// `destination` shares `source`'s string; a later edit of either gives that one its own.
+void PathCopy(void** source, void** destination) {
+  if (!Present(destination, "PathCopy") || source == destination) return;
+  auto* shared = source ? static_cast<HostString*>(*source) : nullptr;
+  Retain(shared);
+  Release(static_cast<HostString*>(*destination));
+  *destination = shared;
+}
+
+// Null text makes the empty path.
+void PathAssignText(void** path, const char* text) {
+  if (Present(path, "PathAssignText")) SetPathWordText(path, text ? text : "");
+}
+
+void PathStripSuffix(void** path) {
+  if (Present(path, "PathStripSuffix")) {
+    SetPathWordText(path, PathWithoutSuffix(PathWordText(path)));
+  }
+}
+
+}  // namespace
+
+void FillPathTable(TableImage& table) {
+  using E = PathEntries;
+  table.PutPlain(E::PathToString, &PathToString);
+  table.PutPlain(E::PathAssignString, &PathAssignString);
+  table.PutPlain(E::PathDirectory, &PathDirectory);
+  table.PutPlain(E::PathFilePart, &PathFilePart);
+  table.PutPlain(E::PathEquals, &PathEquals);
+  table.PutPlain(E::PathAppend, &PathAppend);
+  table.PutPlain(E::PathInit, &PathInit);
+  table.PutPlain(E::PathFree, &PathFree);
+  table.PutPlain(E::PathCopy, &PathCopy);
+  table.PutPlain(E::PathAssignText, &PathAssignText);
+  table.PutPlain(E::PathStripSuffix, &PathStripSuffix);
+}
+
+}  // namespace fm::host

@@ -1,0 +1,154 @@
+#include "host/scene/undo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/scene/document.h"
+
+namespace fm::host {
+namespace {
+
+// Every byte of an object's state that a module can change, in one string.
+std::string Bytes(const PolygonObject& object) {
+  std::string out;
+  auto add = [&out](const void* data, size_t size) {
+    out.append(static_cast<const char*>(data), size);
+    out.push_back('|');
+  };
+  add(object.Points().data(), object.Points().size() * sizeof(Vector3));
+  add(object.Polygons().data(), object.Polygons().size() * sizeof(PolygonRecord));
+  auto addSelection = [&](const Selection& s) {
+    for (int32_t i = 0; i < s.StoredRange(); ++i) out.push_back(s.IsSelected(i) ? '1' : '0');
+    out.push_back('|');
+  };
+  addSelection(object.PolygonSelection());
+  for (const auto& tag : object.Tags()) {
+    out += tag->Name() + ":";
+    if (auto* data = dynamic_cast<const VariableTag*>(tag.get())) add(data->Bytes().data(), data->Bytes().size());
+    if (auto* sel = dynamic_cast<const SelectionTag*>(tag.get())) addSelection(sel->Elements());
+  }
+  return out;
+}
+
+PolygonObject& Mesh(Document& document, const std::string& name, int32_t n) {
+  PolygonObject& object = document.AddPolygonObject(name);
+  for (int32_t i = 0; i < n + 2; ++i) object.Points().push_back({i * 1.5, -i * 0.25, 3});
+  for (int32_t i = 0; i < n; ++i) object.Polygons().push_back({i, i + 1, i + 2, i + 2});
+  UvwTag& uvw = object.AddUvwTag("uv");
+  for (int32_t i = 0; i < n; ++i) {
+    UvwRecord r;
+    r.a = {i * 0.1, 0.5, 0};
+    r.c = {1, i * 0.2, 0};
+    uvw.Set(i, r);
+  }
+  object.AddPolygonSelectionTag("sel").Elements().Select(n - 1);
+  object.PolygonSelection().Select(0);
+  object.PolygonSelection().Select(n - 1);
+  return object;
+}
+
+// What a module does to an object after recording it: edits in place, then resizes.
+void Scramble(PolygonObject& object) {
+  object.Polygons()[0] = {9, 9, 9, 9};
+  auto* uvw = static_cast<UvwTag*>(object.FindTag(kUvwTagType));
+  uvw->Set(1, UvwRecord{});
+  object.PolygonSelection().Deselect(0);
+  object.PolygonSelection().Select(40);
+  object.Resize(object.PointCount() - 1, 2);
+}
+
+TEST(UndoHistory, OneUndoRestoresEveryObjectOfTheGroupByteForByte) {
+  Document document;
+  PolygonObject& a = Mesh(document, "a", 6);
+  PolygonObject& b = Mesh(document, "b", 5);
+  const std::string aBefore = Bytes(a);
+  const std::string bBefore = Bytes(b);
+
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  EXPECT_EQ(undo.Add(kUndoChangeObject, a), UndoHistory::AddResult::Added);
+  Scramble(a);
+  EXPECT_EQ(undo.Add(kUndoChangeObject, b), UndoHistory::AddResult::Added);
+  Scramble(b);
+  EXPECT_TRUE(undo.End());
+  ASSERT_NE(Bytes(a), aBefore);
+
+  EXPECT_TRUE(undo.Undo());
+  EXPECT_EQ(Bytes(a), aBefore);
+  EXPECT_EQ(Bytes(b), bBefore);
+  EXPECT_EQ(undo.GroupCount(), 0u);
+  EXPECT_FALSE(undo.Undo());
+}
+
+TEST(UndoHistory, AnObjectCapturedTwiceReturnsToItsEarliestState) {
+  Document document;
+  PolygonObject& a = Mesh(document, "a", 4);
+  const std::string before = Bytes(a);
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  Scramble(a);
+  undo.Add(kUndoChangeObject, a);
+  a.Resize(1, 1);
+  undo.End();
+  undo.Undo();
+  EXPECT_EQ(Bytes(a), before);
+}
+
+TEST(UndoHistory, GroupsNestAndOnlyTheOutermostPairMakesAGroup) {
+  Document document;
+  PolygonObject& a = Mesh(document, "a", 4);
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  EXPECT_TRUE(undo.End());
+  EXPECT_TRUE(undo.GroupOpen());
+  EXPECT_FALSE(undo.Undo());  // not while a group is open
+  EXPECT_TRUE(undo.End());
+  EXPECT_FALSE(undo.End());
+  EXPECT_EQ(undo.GroupCount(), 1u);
+}
+
+TEST(UndoHistory, UndoesGroupsNewestFirstAndKeepsEmptyGroups) {
+  Document document;
+  PolygonObject& a = Mesh(document, "a", 4);
+  const std::string original = Bytes(a);
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  a.Resize(6, 3);
+  undo.End();
+  const std::string afterFirst = Bytes(a);
+  undo.Start();  // an empty group: a run that had nothing to do
+  undo.End();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  Scramble(a);
+  undo.End();
+
+  EXPECT_EQ(undo.GroupCount(), 3u);
+  EXPECT_TRUE(undo.Undo());
+  EXPECT_EQ(Bytes(a), afterFirst);
+  EXPECT_TRUE(undo.Undo());  // the empty group
+  EXPECT_EQ(Bytes(a), afterFirst);
+  EXPECT_TRUE(undo.Undo());
+  EXPECT_EQ(Bytes(a), original);
+}
+
+TEST(UndoHistory, AStepOutsideAGroupBecomesItsOwnGroup) {
+  Document document;
+  PolygonObject& a = Mesh(document, "a", 3);
+  const std::string before = Bytes(a);
+  UndoHistory& undo = document.Undo();
+  EXPECT_EQ(undo.Add(kUndoChangeObject, a), UndoHistory::AddResult::AddedAsOwnGroup);
+  Scramble(a);
+  EXPECT_EQ(undo.Add(7, a), UndoHistory::AddResult::UnknownKind);
+  EXPECT_EQ(undo.GroupCount(), 1u);
+  EXPECT_TRUE(undo.Undo());
+  EXPECT_EQ(Bytes(a), before);
+}
+
+}  // namespace
+}  // namespace fm::host
