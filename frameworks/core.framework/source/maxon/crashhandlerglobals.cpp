@@ -1,0 +1,13 @@
+#include "maxon/crashhandlerglobals.h"
+
+#include "maxon/configuration.h"
+#include "maxon/translationunit.h"
+
+MAXON_CORE_TRANSLATION_UNIT()
+
+namespace maxon {
+
+bool g_inCrashhandler = ConfigurationRegisterBool("g_inCrashhandler", &g_inCrashhandler, false,
+                                                  CONFIGURATION_CATEGORY::NONE, "");
+
+}  // namespace maxon

@@ -1,0 +1,39 @@
+#pragma once
+// g_maxon: the record through which the host finds the module's framework declarations and hands
+// over its initialiser.
+
+#include <cstdint>
+
+#include "maxon/entity.h"
+#include "maxon/export.h"
+#include "maxon/literalid.h"
+
+namespace maxon {
+
+// Resolves `entity` for `requester` (an interface reference for late binding, or a declaration
+// for itself). Writes null to *errorOut on success, else an error object of the host.
+using Initializer = void (*)(void** errorOut, EntityBase* entity, EntityBase* requester);
+
+inline constexpr int64_t MAXON_RECORD_VERSION = 21014;
+
+struct MaxonRecord {
+  int64_t version;            // 0: 21014 from the first instruction on (constant data)
+  ModuleRecord* modules;      // 8: the library's module records, newest first
+  LiteralId id;               // 16: the host's; empty at load, released at unload
+  void* reserved;             // 32: the host's; null at load
+  Initializer initializer;    // 40: stored by the host before it binds anything
+
+  Initializer GetInitializer() const { return initializer; }
+};
+static_assert(sizeof(MaxonRecord) == 48);
+static_assert(offsetof(MaxonRecord, version) == 0);
+static_assert(offsetof(MaxonRecord, modules) == 8);
+static_assert(offsetof(MaxonRecord, id) == 16);
+static_assert(offsetof(MaxonRecord, reserved) == 32);
+static_assert(offsetof(MaxonRecord, initializer) == 40);
+
+}  // namespace maxon
+
+extern "C" {
+MAXON_EXPORT extern maxon::MaxonRecord g_maxon;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The host's string interface ("net.maxon.interface.string", copy-on-write references) as the
+// module holds it. The calls the module makes are in maxon/hoststring.h.
+
+#include <cstddef>
+
+#include "maxon/entity.h"
+
+namespace maxon {
+
+// Slots the module calls, and their signatures (S = StringObject*):
+enum StringSlot : size_t {
+  STRING_FREE = 0,          // void (S): destroys the string and its reference word
+  STRING_GET_LENGTH = 1,    // int64_t (const S): length in code points
+  STRING_INIT = 2,          // S (S self): empties self and returns it; no error channel
+  STRING_ALLOC = 29,        // S (): new empty string with one reference; null when refused
+  STRING_SET_CSTRING = 34,  // void* (S, const char* text, int64_t length, const void* decoding)
+  STRING_METHOD_COUNT = 45,
+};
+
+extern InterfaceReferenceRecord g_stringInterface;
+
+// The 8-bit decoding object handed to SetCString ("net.maxon.stringdecoding.utf8"), resolved on
+// first use; a static placeholder while the host has none. Never null.
+const void* Utf8Decoding();
+
+struct StringObject;
+// Empties `string` through the interface's Init; null when the method cannot be resolved.
+StringObject* StringInit(StringObject* string);
+
+}  // namespace maxon
