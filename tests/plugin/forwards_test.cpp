@@ -1,0 +1,241 @@
+// The forwarding layer against fake host tables built the way a host builds them: member entries
+// are pointers to members of the host's own class on the Itanium layout and plain functions
+// taking the object first on Windows.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "forwards.h"
+#include "hosttables.h"
+
+namespace fm {
+namespace {
+
+std::vector<std::string> g_calls;
+
+void Log(const std::string& call) { g_calls.push_back(call); }
+
+std::string Hex(const void* p) { return std::to_string(reinterpret_cast<uintptr_t>(p)); }
+
+// A host object of the fake host: the member entries run on it as `this`.
+// Polymorphic like a real host class: a call through a member entry may read the object's first
+// word as its virtual-table pointer.
+struct FakeNode {
+  virtual ~FakeNode() = default;
+  FakeNode* next = nullptr;
+  FakeNode* down = nullptr;
+  int32_t type = 0;
+  std::vector<std::string> received;
+
+  int32_t GetType() { return type; }
+  void* Next() { return next; }
+  void* Down() { return down; }
+  void Message(int32_t id, void* data) { received.push_back("message " + std::to_string(id) + " " + Hex(data)); }
+  void GetName(String* result) { *result = reinterpret_cast<String>(this); }
+  int32_t Count() { return 3; }
+  void* Get(int32_t index) { return index == 2 ? this : nullptr; }
+  void Collect(void* array, int32_t flags) { received.push_back("collect " + Hex(array) + " " + std::to_string(flags)); }
+  void Insert(int32_t pos, String src, int32_t start, int32_t end) {
+    received.push_back("insert " + std::to_string(pos) + " " + Hex(src) + " " + std::to_string(start) + " " + std::to_string(end));
+  }
+};
+
+// Stores a member function of the fake host's class as a table entry of the layout being built.
+#ifdef _WIN32
+template <auto Method, typename R, typename... A>
+R Thunk(void* self, A... args) {
+  return (static_cast<FakeNode*>(self)->*Method)(args...);
+}
+template <auto Method, typename R, typename... A>
+void SetMember(MemberEntry<R, A...>& entry) {
+  entry = &Thunk<Method, R, A...>;
+}
+#else
+template <auto Method, typename R, typename... A>
+void SetMember(MemberEntry<R, A...>& entry) {
+  auto member = Method;
+  static_assert(sizeof(member) == sizeof(entry));
+  std::memcpy(static_cast<void*>(&entry), &member, sizeof(entry));
+}
+#endif
+
+// Path words of the fake host hold host-string-like objects: a reference word, then the object.
+struct FakeString {
+  std::atomic<int64_t> word{16};
+  char object[8] = {};
+  String Get() { return reinterpret_cast<String>(object); }
+};
+
+FakeString g_leftInWord;  // what the fake PathFree leaves behind when asked to
+bool g_pathFreeNulls = true;
+
+struct Fixture : ::testing::Test {
+  GeneralTable general{};
+  StringTable string{};
+  BitmapTable bitmap{};
+  PathTable path{};
+  ValueTable value{};
+  NodeTable node{};
+  DocumentTable document{};
+  HostTables tables{};
+  const HostTables* saved = nullptr;
+
+  void SetUp() override {
+    g_calls.clear();
+    g_pathFreeNulls = true;
+    general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, String name, void* record, int32_t size) {
+      Log("register " + std::to_string(api) + " " + std::to_string(kind) + " " + std::to_string(id) + " " + Hex(name) +
+          " " + Hex(record) + " " + std::to_string(size));
+      return true;
+    };
+    bitmap.BitmapFree = [](void* b) { Log("bitmap free " + Hex(b)); };
+    path.PathInit = [](PathWord* p) { Log(std::string("init ") + (*p == nullptr ? "null" : "stale")); };
+    path.PathFree = [](PathWord* p) {
+      Log("free");
+      *p = g_pathFreeNulls ? nullptr : g_leftInWord.Get();
+    };
+    path.PathCopy = [](PathWord* src, PathWord* dst) { Log("copy " + Hex(src) + " " + Hex(dst)); };
+    path.PathAppend = [](PathWord* p, PathWord* c) { Log("append " + Hex(p) + " " + Hex(c)); };
+    path.PathAssignText = [](PathWord* p, const char* text) { Log("assign " + Hex(p) + " " + text); };
+    value.ValueFree = [](TaggedValue* v) { Log("value free " + std::to_string(v->type)); };
+    node.NodeArrayFree = [](void** array) {
+      Log("array free " + Hex(*array));
+      *array = nullptr;
+    };
+    SetMember<&FakeNode::GetType>(node.NodeGetType);
+    SetMember<&FakeNode::Next>(node.NodeNext);
+    SetMember<&FakeNode::Down>(node.NodeDown);
+    SetMember<&FakeNode::Message>(node.NodeMessage);
+    SetMember<&FakeNode::GetName>(node.NodeGetName);
+    SetMember<&FakeNode::Count>(node.NodeArrayCount);
+    SetMember<&FakeNode::Get>(node.NodeArrayGet);
+    SetMember<&FakeNode::Collect>(document.CollectSelectedObjects);
+    SetMember<&FakeNode::Insert>(string.StringInsert);
+
+    tables.version = 30000;
+    tables.general = &general;
+    tables.string = &string;
+    tables.bitmap = &bitmap;
+    tables.path = &path;
+    tables.value = &value;
+    tables.node = &node;
+    tables.document = &document;
+    saved = g_hostTables;
+    g_hostTables = &tables;
+  }
+  void TearDown() override { g_hostTables = saved; }
+};
+
+TEST_F(Fixture, MemberEntriesRunOnTheirFirstArgument) {
+  FakeNode parent, child, sibling;
+  parent.type = 5100;
+  child.type = 5673;
+  parent.down = &child;
+  child.next = &sibling;
+
+  EXPECT_EQ(5100, NodeGetType(&parent));
+  EXPECT_EQ(5673, NodeGetType(&child));
+  EXPECT_EQ(&child, NodeDown(&parent));
+  EXPECT_EQ(&sibling, NodeNext(&child));
+  EXPECT_EQ(nullptr, NodeNext(&sibling));
+
+  String name = nullptr;
+  NodeGetName(&child, &name);
+  EXPECT_EQ(reinterpret_cast<String>(&child), name) << "the host writes into the caller's slot";
+
+  EXPECT_EQ(3, NodeArrayCount(&parent));
+  EXPECT_EQ(&parent, NodeArrayGet(&parent, 2));
+  EXPECT_EQ(nullptr, NodeArrayGet(&parent, 1));
+
+  int marker = 0;
+  NodeMessage(&child, 5, &marker);
+  CollectSelectedObjects(&parent, &marker, 0);
+  StringInsert(reinterpret_cast<String>(&sibling), 7, reinterpret_cast<String>(&marker), -1, -1);
+  EXPECT_EQ(std::vector<std::string>{"message 5 " + Hex(&marker)}, child.received);
+  EXPECT_EQ(std::vector<std::string>{"collect " + Hex(&marker) + " 0"}, parent.received);
+  EXPECT_EQ(std::vector<std::string>{"insert 7 " + Hex(&marker) + " -1 -1"}, sibling.received);
+}
+
+TEST_F(Fixture, PluginRegisterPutsTheModulesApiVersionFirst) {
+  int record = 0;
+  String name = g_leftInWord.Get();
+  EXPECT_TRUE(PluginRegister(4, 1050896, name, &record, 768));
+  EXPECT_EQ(std::vector<std::string>{"register 21000 4 1050896 " + Hex(name) + " " + Hex(&record) + " 768"}, g_calls)
+      << "21000 whatever the host's version";
+}
+
+TEST_F(Fixture, PathInitNullsTheWordBeforeTheHostSeesIt) {
+  PathWord word = reinterpret_cast<PathWord>(0x1234);
+  PathInit(&word);
+  EXPECT_EQ(std::vector<std::string>{"init null"}, g_calls);
+}
+
+TEST_F(Fixture, PathFreeLeavesAnEmptyWord) {
+  PathWord word = nullptr;
+  PathFree(&word);
+  EXPECT_EQ(nullptr, word);
+
+  // A host that leaves its string in the word: the reference is dropped and the word nulled.
+  g_pathFreeNulls = false;
+  g_leftInWord.word = 48;
+  word = reinterpret_cast<PathWord>(0x1);
+  PathFree(&word);
+  EXPECT_EQ(nullptr, word);
+  EXPECT_EQ(32, g_leftInWord.word.load());
+  EXPECT_EQ((std::vector<std::string>{"free", "free"}), g_calls);
+}
+
+TEST_F(Fixture, PathJoinAndPathFromTextBuildANewPath) {
+  PathWord a = nullptr, b = nullptr, result = reinterpret_cast<PathWord>(0x99);
+  PathJoin(&result, &a, &b);
+  EXPECT_EQ((std::vector<std::string>{"init null", "copy " + Hex(&a) + " " + Hex(&result),
+                                      "append " + Hex(&result) + " " + Hex(&b)}),
+            g_calls);
+  g_calls.clear();
+  PathWord text = reinterpret_cast<PathWord>(0x99);
+  PathFromText(&text, "res");
+  EXPECT_EQ((std::vector<std::string>{"init null", "assign " + Hex(&text) + " res"}), g_calls);
+}
+
+TEST_F(Fixture, FreesNullTheCallersVariable) {
+  int bitmapObject = 0, arrayObject = 0;
+  void* bitmapVariable = &bitmapObject;
+  BitmapFree(&bitmapVariable);
+  EXPECT_EQ(nullptr, bitmapVariable);
+  void* arrayVariable = &arrayObject;
+  NodeArrayFree(&arrayVariable);
+  EXPECT_EQ(nullptr, arrayVariable);
+  EXPECT_EQ((std::vector<std::string>{"bitmap free " + Hex(&bitmapObject), "array free " + Hex(&arrayObject)}),
+            g_calls);
+}
+
+TEST_F(Fixture, ValueFreeNeedsTablesAndAValueTable) {
+  TaggedValue v{kTaggedReal, 0, 1.0};
+  ValueFree(&v);
+  EXPECT_EQ(std::vector<std::string>{"value free 19"}, g_calls);
+
+  g_calls.clear();
+  tables.value = nullptr;
+  ValueFree(&v);
+  g_hostTables = nullptr;
+  ValueFree(&v);
+  EXPECT_TRUE(g_calls.empty());
+}
+
+TEST(BindHostTables, KeepsTheRecordAndGivesItsVersion) {
+  const HostTables* saved = g_hostTables;
+  HostTables below{};
+  below.version = 20999;
+  EXPECT_EQ(20999, BindHostTables(&below));
+  EXPECT_EQ(&below, g_hostTables) << "kept even when the caller will refuse it";
+  EXPECT_EQ(0, BindHostTables(nullptr)) << "a missing record reads as a version to refuse";
+  g_hostTables = saved;
+}
+
+}  // namespace
+}  // namespace fm
