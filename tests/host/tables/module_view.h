@@ -1,0 +1,282 @@
+#pragma once
+// The host tables seen the way a module sees them: a record pointer, table pointers at positions,
+// entries at byte offsets. The offsets are written out here independently of the host's own
+// constants, so a wrong offset on either side makes a test call the wrong entry (or a trap).
+
+#include <cstdint>
+#include <cstring>
+
+#include "host/framework/strings.h"
+#include "host/scene/records.h"
+
+namespace fm::host::testkit {
+
+#ifdef _WIN32
+inline constexpr bool kItanium = false;
+#else
+inline constexpr bool kItanium = true;
+#endif
+
+// One entry as a module addresses it.
+struct Slot {
+  uint32_t table;
+  uint32_t windows;
+  uint32_t itanium;
+  bool member;
+  uint32_t Offset() const { return kItanium ? itanium : windows; }
+  uint32_t Width() const { return kItanium && member ? 16 : 8; }
+};
+
+// clang-format off
+namespace slots {
+inline constexpr Slot PrintLine{0x08, 0x00, 0x00, false};
+inline constexpr Slot GetHostStartupDirectory{0x08, 0x40, 0x40, false};
+inline constexpr Slot ShowMessageBox{0x08, 0x78, 0x78, false};
+inline constexpr Slot SetHostUiState{0x08, 0xa0, 0xa0, false};
+inline constexpr Slot StatusReset{0x08, 0xc0, 0xc0, false};
+inline constexpr Slot StatusSetProgress{0x08, 0xd0, 0xd0, false};
+inline constexpr Slot StatusShowText{0x08, 0xd8, 0xd8, false};
+inline constexpr Slot PluginRegister{0x08, 0x158, 0x158, false};
+inline constexpr Slot RequestHostUpdate{0x08, 0x270, 0x290, false};
+inline constexpr Slot EmptyString{0x28, 0x00, 0x00, false};
+inline constexpr Slot StringInsert{0x28, 0x40, 0x58, true};
+inline constexpr Slot BitmapAlloc{0x30, 0x00, 0x00, false};
+inline constexpr Slot BitmapFree{0x30, 0x08, 0x08, false};
+inline constexpr Slot BitmapLoadFile{0x30, 0x38, 0x38, false};
+inline constexpr Slot BitmapSetProperty{0x30, 0x180, 0x188, false};
+inline constexpr Slot PathToString{0x48, 0x30, 0x38, false};
+inline constexpr Slot PathAssignString{0x48, 0x38, 0x40, false};
+inline constexpr Slot PathDirectory{0x48, 0x40, 0x48, false};
+inline constexpr Slot PathFilePart{0x48, 0x48, 0x50, false};
+inline constexpr Slot PathEquals{0x48, 0x78, 0x80, false};
+inline constexpr Slot PathAppend{0x48, 0x80, 0x88, false};
+inline constexpr Slot PathInit{0x48, 0x88, 0x90, false};
+inline constexpr Slot PathFree{0x48, 0x90, 0x98, false};
+inline constexpr Slot PathCopy{0x48, 0x98, 0xa0, false};
+inline constexpr Slot PathAssignText{0x48, 0xc8, 0xd0, false};
+inline constexpr Slot PathStripSuffix{0x48, 0xd0, 0xd8, false};
+inline constexpr Slot ResourceLoad{0x78, 0x00, 0x00, false};
+inline constexpr Slot ResourceGetString{0x78, 0x10, 0x10, false};
+inline constexpr Slot ResourceFree{0x78, 0x30, 0x30, false};
+inline constexpr Slot TagGetSelection{0x88, 0x20, 0x20, false};
+inline constexpr Slot TagGetDataHandle{0x88, 0x50, 0x50, false};
+inline constexpr Slot UvwGet{0x88, 0x58, 0x58, false};
+inline constexpr Slot UvwSet{0x88, 0x60, 0x60, false};
+inline constexpr Slot ObjectFirstTag{0x90, 0x120, 0x208, false};
+inline constexpr Slot ObjectFindTag{0x90, 0x128, 0x210, false};
+inline constexpr Slot ObjectTagDataWritable{0x90, 0x130, 0x218, false};
+inline constexpr Slot ObjectTagDataCount{0x90, 0x138, 0x220, false};
+inline constexpr Slot ObjectPolygonSelection{0x90, 0x200, 0x2e8, false};
+inline constexpr Slot ObjectResize{0x90, 0x210, 0x2f8, false};
+inline constexpr Slot UndoStart{0x98, 0x98, 0x98, false};
+inline constexpr Slot UndoEnd{0x98, 0xa0, 0xa0, false};
+inline constexpr Slot CollectSelectedObjects{0x98, 0x118, 0x120, true};
+inline constexpr Slot UndoAdd{0x98, 0x310, 0x3b0, false};
+inline constexpr Slot SelectionCount{0xb8, 0x10, 0x10, false};
+inline constexpr Slot SelectionSelect{0xb8, 0x20, 0x20, false};
+inline constexpr Slot SelectionDeselect{0xb8, 0x28, 0x28, false};
+inline constexpr Slot SelectionIsSelected{0xb8, 0x48, 0x48, false};
+inline constexpr Slot ValueFree{0x108, 0x00, 0x00, false};
+inline constexpr Slot NodeGetType{0x110, 0x10, 0x20, true};
+inline constexpr Slot NodeMessage{0x110, 0x20, 0x40, true};
+inline constexpr Slot NodeNext{0x110, 0x50, 0xa0, true};
+inline constexpr Slot NodeDown{0x110, 0x68, 0xd0, true};
+inline constexpr Slot NodeGetName{0x110, 0xf0, 0x1e0, true};
+inline constexpr Slot NodeArrayAlloc{0x110, 0x110, 0x220, false};
+inline constexpr Slot NodeArrayFree{0x110, 0x118, 0x228, false};
+inline constexpr Slot NodeArrayCount{0x110, 0x120, 0x230, true};
+inline constexpr Slot NodeArrayGet{0x110, 0x128, 0x240, true};
+}  // namespace slots
+
+inline constexpr Slot kAllSlots[] = {
+    slots::PrintLine, slots::GetHostStartupDirectory, slots::ShowMessageBox, slots::SetHostUiState,
+    slots::StatusReset, slots::StatusSetProgress, slots::StatusShowText, slots::PluginRegister,
+    slots::RequestHostUpdate, slots::EmptyString, slots::StringInsert, slots::BitmapAlloc,
+    slots::BitmapFree, slots::BitmapLoadFile, slots::BitmapSetProperty, slots::PathToString,
+    slots::PathAssignString, slots::PathDirectory, slots::PathFilePart, slots::PathEquals,
+    slots::PathAppend, slots::PathInit, slots::PathFree, slots::PathCopy, slots::PathAssignText,
+    slots::PathStripSuffix, slots::ResourceLoad, slots::ResourceGetString, slots::ResourceFree,
+    slots::TagGetSelection, slots::TagGetDataHandle, slots::UvwGet, slots::UvwSet,
+    slots::ObjectFirstTag, slots::ObjectFindTag, slots::ObjectTagDataWritable,
+    slots::ObjectTagDataCount, slots::ObjectPolygonSelection, slots::ObjectResize,
+    slots::UndoStart, slots::UndoEnd, slots::CollectSelectedObjects, slots::UndoAdd,
+    slots::SelectionCount, slots::SelectionSelect, slots::SelectionDeselect,
+    slots::SelectionIsSelected, slots::ValueFree, slots::NodeGetType, slots::NodeMessage,
+    slots::NodeNext, slots::NodeDown, slots::NodeGetName, slots::NodeArrayAlloc,
+    slots::NodeArrayFree, slots::NodeArrayCount, slots::NodeArrayGet,
+};
+inline constexpr uint32_t kUsedPositions[] = {0x08, 0x28, 0x30, 0x48, 0x78, 0x88,
+                                              0x90, 0x98, 0xb8, 0x108, 0x110};
+// clang-format on
+
+using S = HostString*;
+using P = void**;
+
+class ModuleView {
+ public:
+  explicit ModuleView(void* record) : record_(static_cast<const uint8_t*>(record)) {}
+
+  int32_t Version() const {
+    int32_t version;
+    std::memcpy(&version, record_, sizeof version);
+    return version;
+  }
+  const uint8_t* Table(uint32_t position) const {
+    const uint8_t* table;
+    std::memcpy(&table, record_ + position, sizeof table);
+    return table;
+  }
+  const uint8_t* Bytes(const Slot& slot) const { return Table(slot.table) + slot.Offset(); }
+
+  // A plain entry: an 8-byte function pointer.
+  template <typename R, typename... A>
+  R Call(const Slot& slot, A... args) const {
+    R (*function)(A...);
+    std::memcpy(&function, Bytes(slot), sizeof function);
+    return function(args...);
+  }
+
+  // A member entry: a 16-byte pointer to member on Itanium called on `self`, a plain function
+  // taking `self` first on Windows.
+  template <typename R, typename... A>
+  R CallMember(const Slot& slot, void* self, A... args) const {
+    if constexpr (kItanium) {
+      R (Opaque::*member)(A...);
+      static_assert(sizeof member == 16);
+      std::memcpy(&member, Bytes(slot), sizeof member);
+      return (static_cast<Opaque*>(self)->*member)(args...);
+    } else {
+      return Call<R, void*, A...>(slot, self, args...);
+    }
+  }
+
+  // GeneralTable
+  void PrintLine(S text) const { Call<void>(slots::PrintLine, text); }
+  void GetHostStartupDirectory(P result) const { Call<void>(slots::GetHostStartupDirectory, result); }
+  void ShowMessageBox(S text, int32_t style) const { Call<void>(slots::ShowMessageBox, text, style); }
+  void SetHostUiState(int32_t state) const { Call<void>(slots::SetHostUiState, state); }
+  void StatusReset() const { Call<void>(slots::StatusReset); }
+  void StatusSetProgress(int32_t percent) const { Call<void>(slots::StatusSetProgress, percent); }
+  void StatusShowText(S text) const { Call<void>(slots::StatusShowText, text); }
+  bool PluginRegister(int32_t api, int32_t kind, int32_t id, S name, void* record, int32_t size) const {
+    return Call<bool>(slots::PluginRegister, api, kind, id, name, record, size);
+  }
+  void RequestHostUpdate(int32_t flags) const { Call<void>(slots::RequestHostUpdate, flags); }
+
+  // StringTable
+  S EmptyString() const {
+    S string;
+    std::memcpy(&string, Bytes(slots::EmptyString), sizeof string);
+    return string;
+  }
+  void StringInsert(S dst, int32_t pos, S src, int32_t start, int32_t end) const {
+    CallMember<void>(slots::StringInsert, dst, pos, src, start, end);
+  }
+
+  // BitmapTable
+  void* BitmapAlloc() const { return Call<void*>(slots::BitmapAlloc); }
+  void BitmapFree(void* bitmap) const { Call<void>(slots::BitmapFree, bitmap); }
+  int32_t BitmapLoadFile(void* bitmap, P path, int32_t frame, bool* flag) const {
+    return Call<int32_t>(slots::BitmapLoadFile, bitmap, path, frame, flag);
+  }
+  void BitmapSetProperty(void* bitmap, int32_t id, const TaggedValue* value) const {
+    Call<void>(slots::BitmapSetProperty, bitmap, id, value);
+  }
+
+  // PathTable
+  void PathToString(S* result, P path) const { Call<void>(slots::PathToString, result, path); }
+  void PathAssignString(P path, S text) const { Call<void>(slots::PathAssignString, path, text); }
+  void PathDirectory(P result, P path) const { Call<void>(slots::PathDirectory, result, path); }
+  void PathFilePart(P result, P path) const { Call<void>(slots::PathFilePart, result, path); }
+  bool PathEquals(P a, P b) const { return Call<bool>(slots::PathEquals, a, b); }
+  void PathAppend(P path, P component) const { Call<void>(slots::PathAppend, path, component); }
+  void PathInit(P path) const { Call<void>(slots::PathInit, path); }
+  void PathFree(P path) const { Call<void>(slots::PathFree, path); }
+  void PathCopy(P source, P destination) const { Call<void>(slots::PathCopy, source, destination); }
+  void PathAssignText(P path, const char* text) const { Call<void>(slots::PathAssignText, path, text); }
+  void PathStripSuffix(P path) const { Call<void>(slots::PathStripSuffix, path); }
+
+  // ResourceTable
+  void* ResourceLoad(P directory) const { return Call<void*>(slots::ResourceLoad, directory); }
+  S ResourceGetString(void* set, int32_t id) const { return Call<S>(slots::ResourceGetString, set, id); }
+  void ResourceFree(void* set, uint8_t flag) const { Call<void>(slots::ResourceFree, set, flag); }
+
+  // TagTable
+  void* TagGetSelection(void* tag) const { return Call<void*>(slots::TagGetSelection, tag); }
+  void* TagGetDataHandle(void* tag) const { return Call<void*>(slots::TagGetDataHandle, tag); }
+  void UvwGet(void* handle, int32_t index, UvwRecord* out) const {
+    Call<void>(slots::UvwGet, handle, index, out);
+  }
+  void UvwSet(void* handle, int32_t index, const UvwRecord* in) const {
+    Call<void>(slots::UvwSet, handle, index, in);
+  }
+
+  // ObjectTable
+  void* ObjectFirstTag(void* object) const { return Call<void*>(slots::ObjectFirstTag, object); }
+  void* ObjectFindTag(void* object, int32_t type, int32_t index) const {
+    return Call<void*>(slots::ObjectFindTag, object, type, index);
+  }
+  void* ObjectTagDataWritable(void* object, int32_t type) const {
+    return Call<void*>(slots::ObjectTagDataWritable, object, type, int32_t{0});
+  }
+  int32_t ObjectTagDataCount(void* object, int32_t type) const {
+    return Call<int32_t>(slots::ObjectTagDataCount, object, type);
+  }
+  void* ObjectPolygonSelection(void* object) const {
+    return Call<void*>(slots::ObjectPolygonSelection, object);
+  }
+  bool ObjectResize(void* object, int32_t points, int32_t polygons) const {
+    return Call<bool>(slots::ObjectResize, object, points, polygons);
+  }
+
+  // DocumentTable
+  void UndoStart(void* doc) const { Call<void>(slots::UndoStart, doc); }
+  void UndoEnd(void* doc) const { Call<void>(slots::UndoEnd, doc); }
+  void CollectSelectedObjects(void* doc, void* array, int32_t flags) const {
+    CallMember<void>(slots::CollectSelectedObjects, doc, array, flags);
+  }
+  void UndoAdd(void* doc, int32_t kind, void* node) const {
+    Call<void>(slots::UndoAdd, doc, kind, node, static_cast<void*>(nullptr));
+  }
+
+  // SelectionTable
+  int32_t SelectionCount(void* sel) const { return Call<int32_t>(slots::SelectionCount, sel); }
+  void SelectionSelect(void* sel, int32_t i) const { Call<void>(slots::SelectionSelect, sel, i); }
+  void SelectionDeselect(void* sel, int32_t i) const { Call<void>(slots::SelectionDeselect, sel, i); }
+  bool SelectionIsSelected(void* sel, int32_t i) const {
+    return Call<bool>(slots::SelectionIsSelected, sel, i);
+  }
+
+  // ValueTable
+  void ValueFree(TaggedValue* value) const { Call<void>(slots::ValueFree, value); }
+
+  // NodeTable
+  int32_t NodeGetType(void* node) const { return CallMember<int32_t>(slots::NodeGetType, node); }
+  void NodeMessage(void* node, int32_t id) const {
+    CallMember<void>(slots::NodeMessage, node, id, static_cast<void*>(nullptr));
+  }
+  void* NodeNext(void* node) const { return CallMember<void*>(slots::NodeNext, node); }
+  void* NodeDown(void* node) const { return CallMember<void*>(slots::NodeDown, node); }
+  void NodeGetName(void* node, S* result) const { CallMember<void>(slots::NodeGetName, node, result); }
+  void* NodeArrayAlloc() const { return Call<void*>(slots::NodeArrayAlloc); }
+  void NodeArrayFree(void** array) const { Call<void>(slots::NodeArrayFree, array); }
+  int32_t NodeArrayCount(void* array) const { return CallMember<int32_t>(slots::NodeArrayCount, array); }
+  void* NodeArrayGet(void* array, int32_t index) const {
+    return CallMember<void*>(slots::NodeArrayGet, array, index);
+  }
+
+  // Conveniences built from the entries, as a module's forwarding layer would.
+  std::string Name(void* node) const {
+    S name = nullptr;
+    NodeGetName(node, &name);
+    std::string text = ToUtf8(name);
+    Release(name);
+    return text;
+  }
+
+ private:
+  struct Opaque {};
+  const uint8_t* record_;
+};
+
+}  // namespace fm::host::testkit
