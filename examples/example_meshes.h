@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,15 @@ enum class Split {
   kHalves,      // quad k becomes triangles k and k + quad count
 };
 
+// How a mesh is written: as its quads, or triangulated in one of the two layouts.
+enum class Form { kQuads, kSideBySide, kHalves };
+
+// One object of a file.
+struct Part {
+  const QuadMesh* mesh;
+  Form form;
+};
+
 namespace detail {
 
 // Fixed-point text with up to five decimals, made with integer arithmetic so that every platform
@@ -43,27 +53,6 @@ inline std::string Decimal(double value) {
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
   if (!fraction.empty()) text += "." + fraction;
   return text == "-0" ? "0" : text;
-}
-
-inline std::string Corner(int32_t point, int32_t uv) {
-  return " " + std::to_string(point + 1) + "/" + std::to_string(uv + 1);
-}
-
-inline std::string Lists(const QuadMesh& mesh) {
-  std::string text;
-  for (const auto& p : mesh.points) {
-    text += "v " + Decimal(p[0]) + " " + Decimal(p[1]) + " " + Decimal(p[2]) + "\n";
-  }
-  for (const auto& t : mesh.uvs) text += "vt " + Decimal(t[0]) + " " + Decimal(t[1]) + "\n";
-  text += "o " + mesh.name + "\n";
-  return text;
-}
-
-inline void GroupLine(const QuadMesh& mesh, size_t quad, bool& inGroup, std::string& text) {
-  if (mesh.inGroup[quad] != inGroup) {
-    inGroup = mesh.inGroup[quad];
-    text += inGroup ? "g " + mesh.group + "\n" : "g\n";
-  }
 }
 
 }  // namespace detail
@@ -127,55 +116,70 @@ inline QuadMesh Panel(int columns, int rows) {
   return mesh;
 }
 
-// The mesh as quads, as it was before the triangulation.
-inline std::string QuadObj(const QuadMesh& mesh) {
-  std::string text = detail::Lists(mesh);
-  bool inGroup = false;
-  for (size_t k = 0; k < mesh.quads.size(); ++k) {
-    detail::GroupLine(mesh, k, inGroup, text);
-    const auto& q = mesh.quads[k];
-    const auto& t = mesh.quadUvs[k];
-    text += "f" + detail::Corner(q[0], t[0]) + detail::Corner(q[1], t[1]) +
-            detail::Corner(q[2], t[2]) + detail::Corner(q[3], t[3]) + "\n";
+// An OBJ file with one object per part, in order; the vertex and texture lists of all parts come
+// first, each object's indices offset to its own entries.
+inline std::string ObjText(const std::vector<Part>& parts, const std::string& comment = "") {
+  std::string text;
+  if (!comment.empty()) text += "# " + comment + "\n";
+  for (const Part& part : parts) {
+    for (const auto& p : part.mesh->points) {
+      text += "v " + detail::Decimal(p[0]) + " " + detail::Decimal(p[1]) + " " +
+              detail::Decimal(p[2]) + "\n";
+    }
+  }
+  for (const Part& part : parts) {
+    for (const auto& t : part.mesh->uvs) {
+      text += "vt " + detail::Decimal(t[0]) + " " + detail::Decimal(t[1]) + "\n";
+    }
+  }
+  size_t pointBase = 0, uvBase = 0;
+  bool inGroup = false;  // the group set carries across objects, as in any OBJ file
+  for (const Part& part : parts) {
+    const QuadMesh& mesh = *part.mesh;
+    text += "o " + mesh.name + "\n";
+    auto corner = [&](size_t k, int i) {
+      return " " + std::to_string(pointBase + static_cast<size_t>(mesh.quads[k][i]) + 1) + "/" +
+             std::to_string(uvBase + static_cast<size_t>(mesh.quadUvs[k][i]) + 1);
+    };
+    auto face = [&](size_t k, std::initializer_list<int> corners) {
+      if (mesh.inGroup[k] != inGroup) {
+        inGroup = mesh.inGroup[k];
+        text += inGroup ? "g " + mesh.group + "\n" : "g\n";
+      }
+      text += "f";
+      for (int i : corners) text += corner(k, i);
+      text += "\n";
+    };
+    const size_t n = mesh.quads.size();
+    switch (part.form) {
+      case Form::kQuads:
+        for (size_t k = 0; k < n; ++k) face(k, {0, 1, 2, 3});
+        break;
+      case Form::kSideBySide:
+        for (size_t k = 0; k < n; ++k) {
+          face(k, {0, 1, 2});
+          face(k, {0, 2, 3});
+        }
+        break;
+      case Form::kHalves:
+        for (size_t k = 0; k < n; ++k) face(k, {0, 1, 2});
+        for (size_t k = 0; k < n; ++k) face(k, {0, 2, 3});
+        break;
+    }
+    pointBase += mesh.points.size();
+    uvBase += mesh.uvs.size();
   }
   return text;
 }
 
+// The mesh as quads, as it was before the triangulation.
+inline std::string QuadObj(const QuadMesh& mesh) { return ObjText({{&mesh, Form::kQuads}}); }
+
 // The mesh with every quad split into (a, b, c) and (a, c, d), both in the quad's group.
 inline std::string TriangulatedObj(const QuadMesh& mesh, Split split,
                                    const std::string& comment = "") {
-  std::string text;
-  if (!comment.empty()) text += "# " + comment + "\n";
-  text += detail::Lists(mesh);
-  bool inGroup = false;
-  auto first = [&](size_t k) {
-    const auto& q = mesh.quads[k];
-    const auto& t = mesh.quadUvs[k];
-    return "f" + detail::Corner(q[0], t[0]) + detail::Corner(q[1], t[1]) +
-           detail::Corner(q[2], t[2]) + "\n";
-  };
-  auto second = [&](size_t k) {
-    const auto& q = mesh.quads[k];
-    const auto& t = mesh.quadUvs[k];
-    return "f" + detail::Corner(q[0], t[0]) + detail::Corner(q[2], t[2]) +
-           detail::Corner(q[3], t[3]) + "\n";
-  };
-  if (split == Split::kSideBySide) {
-    for (size_t k = 0; k < mesh.quads.size(); ++k) {
-      detail::GroupLine(mesh, k, inGroup, text);
-      text += first(k) + second(k);
-    }
-  } else {
-    for (size_t k = 0; k < mesh.quads.size(); ++k) {
-      detail::GroupLine(mesh, k, inGroup, text);
-      text += first(k);
-    }
-    for (size_t k = 0; k < mesh.quads.size(); ++k) {
-      detail::GroupLine(mesh, k, inGroup, text);
-      text += second(k);
-    }
-  }
-  return text;
+  return ObjText({{&mesh, split == Split::kSideBySide ? Form::kSideBySide : Form::kHalves}},
+                 comment);
 }
 
 // The bundled example files: name and contents.
