@@ -15,8 +15,14 @@ if [ ! -f "$root/examples/$name.obj" ]; then
   exit 2
 fi
 echo "=== building the module and fmhost in $build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$jobs" --target facetmender fmhost >/dev/null
+mkdir -p "$build"
+log="$build/run-example.log"
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+       cmake --build "$build" -j "$jobs" --target facetmender fmhost; } >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "run-example: the build failed; the whole log is in $log" >&2
+  exit 1
+fi
 mkdir -p "$root/out"
 echo "=== fmhost examples/$name.obj -o out/$name.obj --undo-check $*"
 cd "$root"
