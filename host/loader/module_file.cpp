@@ -62,9 +62,11 @@ bool ModuleFile::ReadExports(std::string* error) {
 }
 
 bool ModuleFile::WalkRecords(std::string* error) {
-  std::set<const void*> seen;
+  // A module record sits in its own entity list too (it is owned by its registration unit), so
+  // the module list and each entity list are checked for cycles separately.
+  std::set<const void*> seenModules;
   for (records::ModuleRecord* module = maxon_->modules; module != nullptr; module = module->previous) {
-    if (modules_.size() == kMaxModules || !seen.insert(module).second) {
+    if (modules_.size() == kMaxModules || !seenModules.insert(module).second) {
       *error = "\"" + Path() + "\": the module list of g_maxon does not end";
       return false;
     }
@@ -75,6 +77,7 @@ bool ModuleFile::WalkRecords(std::string* error) {
     }
     modules_.push_back(module);
     std::vector<records::EntityHead*>& entities = entities_[module];
+    std::set<const void*> seen;
     for (records::EntityHead* entity = module->entities; entity != nullptr; entity = entity->next) {
       if (entities.size() == kMaxEntities || !seen.insert(entity).second) {
         *error = "\"" + Path() + "\": the entity list of module " + Name(module->head) +
