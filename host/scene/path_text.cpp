@@ -29,12 +29,13 @@ size_t LastSeparator(std::string_view path, size_t from) {
   return std::string_view::npos;
 }
 
-char SeparatorFor(std::string_view base) {
+// Keeps a path in the style it is written in: '/' when the parts use only that.
+char SeparatorFor(std::string_view base, std::string_view component) {
   if (!kWindowsPaths) return '/';
-  // Keep a path in the style it is written in.
-  return base.find('\\') == std::string_view::npos && base.find('/') != std::string_view::npos
-             ? '/'
-             : '\\';
+  auto has = [&](char c) {
+    return base.find(c) != std::string_view::npos || component.find(c) != std::string_view::npos;
+  };
+  return has('/') && !has('\\') ? '/' : '\\';
 }
 
 char Folded(char c) {
@@ -90,7 +91,7 @@ std::string PathJoinedText(std::string_view base, std::string_view component) {
   if (base.empty() || RootLength(component) > 0) return NormalizedPath(component);
   std::string out = NormalizedPath(base);
   if (!IsPathSeparator(out.back()) && !(kWindowsPaths && out.back() == ':')) {
-    out.push_back(SeparatorFor(out));
+    out.push_back(SeparatorFor(out, component));
   }
   out.append(component);
   return NormalizedPath(out);
