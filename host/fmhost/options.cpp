@@ -13,6 +13,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
       "objects, runs a registered command on them and writes the result.",
       "fmhost"};
   app.get_formatter()->column_width(24);
+  // Paths such as /home/me/mesh.obj are files, not "/option" switches, on every platform.
+  app.allow_windows_style_options(false);
   app.add_option("input", options.input, "OBJ file to open as a document")
       ->type_name("INPUT.obj");
   app.add_option("-o,--output", options.output,

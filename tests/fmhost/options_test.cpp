@@ -45,6 +45,12 @@ TEST(Options, EveryOptionIsTaken) {
   EXPECT_TRUE(p.options.json && p.options.undoCheck);
 }
 
+TEST(Options, PathsWithLeadingSlashesAreFilesOnEveryPlatform) {
+  Parsed p = Parse({"/data/in.obj", "-o", "/data/out.obj"});
+  ASSERT_FALSE(p.exit.has_value()) << p.err;
+  EXPECT_EQ(p.options.input, "/data/in.obj");
+}
+
 TEST(Options, ListNeedsNoFiles) {
   Parsed p = Parse({"--list"});
   ASSERT_FALSE(p.exit.has_value()) << p.err;
