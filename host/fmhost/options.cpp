@@ -15,8 +15,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
   app.get_formatter()->column_width(24);
   // Paths such as /home/me/mesh.obj are files, not "/option" switches, on every platform.
   app.allow_windows_style_options(false);
-  app.add_option("input", options.input, "OBJ file to open as a document")
-      ->type_name("INPUT.obj");
+  app.add_option("INPUT.obj", options.input, "OBJ file to open as a document")->type_name("");
   app.add_option("-o,--output", options.output,
                  "where to write the result (OBJ); written only when the whole run succeeds")
       ->type_name("OUTPUT.obj");
@@ -25,7 +24,7 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
       ->type_name("DIR");
   app.add_option("--select", options.select,
                  "select only the top-level objects of these names (default: all of them)")
-      ->type_name("NAME...");
+      ->type_name("NAME");
   app.add_option("--command", options.command,
                  "the registered command to run, by id or name (default: the only one)")
       ->type_name("ID|NAME");
