@@ -55,7 +55,10 @@ std::vector<std::string> MethodIds(const maxon::InterfaceReferenceRecord& refere
 FakeHost::FakeHost() {
   g_current = this;
   InstallInitializer(true);
+  Implement("GetConsoleOutputType@20c32d4d521", reinterpret_cast<void*>(&FakeHost::ConsoleMask));
 }
+
+uint32_t FakeHost::ConsoleMask() { return g_current != nullptr ? g_current->consoleMask_ : 7; }
 
 FakeHost::~FakeHost() {
   // Back to the state after load: empty tables with the module's stubs, nothing initialised,

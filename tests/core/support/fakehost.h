@@ -37,6 +37,9 @@ class FakeHost {
   void InstallInitializer(bool install);
   // Implements the system interface's console so that diagnostics land in console().
   void ProvideConsole();
+  // What GetConsoleOutputType answers (implemented from the start). The default keeps bit 29
+  // set, so the module keeps asking and no answer outlives the fake host.
+  void SetConsoleMask(uint32_t mask) { consoleMask_ = mask; }
 
   // Binds every interface reference of every module in g_maxon (filler, then binder).
   void BindAll();
@@ -60,6 +63,7 @@ class FakeHost {
                      int64_t count);
   static void Initializer(void** errorOut, maxon::EntityBase* entity,
                           maxon::EntityBase* requester);
+  static uint32_t ConsoleMask();
   static void ConsoleOutput(const char* line, const maxon::SourceLocation* location,
                             void* reserved, int64_t flags);
   bool BindTable(maxon::InterfaceReferenceRecord& reference, const uint8_t* kinds);
@@ -71,6 +75,7 @@ class FakeHost {
   std::vector<std::string> console_;
   std::vector<std::string> consoleLocations_;
   int initializerCalls_ = 0;
+  uint32_t consoleMask_ = 0x20000007;
   uint64_t failure_[8] = {};
 };
 
