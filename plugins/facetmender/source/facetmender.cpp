@@ -18,6 +18,7 @@
 #include "messagebox.h"
 #include "pairlayout.h"
 #include "polygonrecord.h"
+#include "progress.h"
 #include "reporttext.h"
 #include "resource.h"
 #include "uvwrecord.h"
@@ -234,8 +235,7 @@ void WalkHierarchy(void* document, void* object, int32_t total, int32_t& merged)
       PrintOwned(Then(ThenOwned(AppendLiteral(name, ": "), DecimalText(k)), " Quadrangles"));
       maxon::StringRelease(name);
       merged += k;
-      // In 64 bits: merged * 100 overflows 32 bits from about 21 million merges on.
-      StatusSetProgress(static_cast<int32_t>(static_cast<int64_t>(merged) * 100 / total));
+      StatusSetProgress(ProgressPercent(merged, total));
     }
   }
   for (void* child = NodeDown(object); child != nullptr; child = NodeNext(child)) {
