@@ -129,7 +129,8 @@ TEST_F(ModuleFileTest, SwitchesReachTheModule) {
   ASSERT_TRUE(file);
   EXPECT_EQ(file->Maxon()->initializer, nullptr);
   EXPECT_TRUE(State(*file).coreFlagAtInit);
-  const ModuleRecordInfo* core = FindModule(file->Describe(), "net.fixture.core");
+  const std::vector<ModuleRecordInfo> modules = file->Describe();
+  const ModuleRecordInfo* core = FindModule(modules, "net.fixture.core");
   ASSERT_TRUE(core);
   EXPECT_EQ(core->references[0].resolvedCount, 2);
   EXPECT_EQ(core->references[0].unresolved.size(), 2u);
