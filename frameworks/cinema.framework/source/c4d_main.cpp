@@ -48,7 +48,10 @@ int32_t Attach(void* tables, void* path) {
   return kHandled;
 }
 
+// An end without an attach is ignored: a count below 0 would make the next attach skip binding
+// the tables, and every later host call would then go nowhere.
 int32_t End() {
+  if (attachCount == 0) return kHandled;
   if (--attachCount != 0) return kHandled;
   EndModule();
   FreeModuleResource();
@@ -70,6 +73,8 @@ int32_t c4d_main(int32_t message, void* a, void* b, void* c) {
     case kAttach:
       return Attach(a, c);
     case kStart:
+      // Registration reaches the host through its tables: without them there is nothing to do.
+      if (g_hostTables == nullptr) return 0;
       return StartModule() ? 1 : 0;
     case kEnd:
       return End();

@@ -83,6 +83,8 @@ void GetResourceDirectory(PathWord* result) {
 }
 
 bool InitModuleResource() {
+  // Before the host handed over its tables there is no host to load from.
+  if (g_hostTables == nullptr) return false;
   ModuleResource& holder = g_moduleResource;
   PathWord computedDirectory;
   GetResourceDirectory(&computedDirectory);

@@ -26,8 +26,8 @@ extern ModuleResource g_moduleResource;
 void GetResourceDirectory(PathWord* result);
 
 // Loads the resource set on the first call that gets that far; later calls answer as the first
-// did. False when the directory holder cannot be allocated (nothing tried; a later call retries)
-// or the set does not load.
+// did. False when the directory holder cannot be allocated (nothing tried; a later call retries),
+// the set does not load, or the host's tables are not bound yet.
 bool InitModuleResource();
 
 // The text of string `id`: owned by the resource set, or the host's shared empty string while no
