@@ -8,11 +8,10 @@ namespace fm::host {
 namespace {
 
 bool HasTiffSignature(const std::string& head) {
-  return head.size() >= 4 && (head.compare(0, 4, "II*\0", 4) == 0 ||
-                              head.compare(0, 4, "MM\0*", 4) == 0 ||
-                              // BigTIFF
-                              head.compare(0, 4, "II+\0", 4) == 0 ||
-                              head.compare(0, 4, "MM\0+", 4) == 0);
+  return head.size() >= 4 &&
+         (head.compare(0, 4, "II*\0", 4) == 0 || head.compare(0, 4, "MM\0*", 4) == 0 ||
+          // BigTIFF
+          head.compare(0, 4, "II+\0", 4) == 0 || head.compare(0, 4, "MM\0+", 4) == 0);
 }
 
 }  // namespace

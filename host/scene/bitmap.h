@@ -30,7 +30,7 @@ struct Bitmap {
 
 // Results of a file load, as the bitmap table answers them.
 enum class ImageLoadResult : int32_t {
-  Failed = 0,        // the host failed (fault switch)
+  Failed = 0,  // the host failed (fault switch)
   Loaded = 1,
   NotExisting = -1,  // no readable file at the path
   WrongType = 2,     // not a TIFF image, or one that cannot be decoded

@@ -5,12 +5,12 @@
 namespace fm::host {
 
 struct FaultSwitches {
-  bool refuseResize = false;         // ObjectResize answers false and changes nothing
-  bool failNodeArrayAlloc = false;   // NodeArrayAlloc answers null
-  bool failBitmapAlloc = false;      // BitmapAlloc answers null
-  bool failBitmapLoad = false;       // BitmapLoadFile answers a failure, the bitmap unchanged
-  bool failResourceLoad = false;     // ResourceLoad answers null
-  bool refuseRegistration = false;   // PluginRegister answers false and keeps nothing
+  bool refuseResize = false;        // ObjectResize answers false and changes nothing
+  bool failNodeArrayAlloc = false;  // NodeArrayAlloc answers null
+  bool failBitmapAlloc = false;     // BitmapAlloc answers null
+  bool failBitmapLoad = false;      // BitmapLoadFile answers a failure, the bitmap unchanged
+  bool failResourceLoad = false;    // ResourceLoad answers null
+  bool refuseRegistration = false;  // PluginRegister answers false and keeps nothing
 };
 
 }  // namespace fm::host

@@ -8,7 +8,8 @@
 namespace fm::host {
 
 // The whole file, or at most `limit` bytes of it. False when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::string& out, size_t limit = static_cast<size_t>(-1));
+bool ReadFileBytes(const std::string& path, std::string& out,
+                   size_t limit = static_cast<size_t>(-1));
 
 #ifdef _WIN32
 std::wstring WidePath(const std::string& utf8);

@@ -70,10 +70,17 @@ bool ParseEntry(std::string_view line, int32_t& id, std::string& text, std::stri
     }
     if (++i >= line.size()) return Fail(why, "text not closed by '\"'");
     switch (line[i]) {
-      case '"': text.push_back('"'); break;
-      case '\\': text.push_back('\\'); break;
-      case 'n': text.push_back('\n'); break;
-      default: return Fail(why, std::string("unknown escape \\") + line[i]);
+      case '"':
+        text.push_back('"');
+        break;
+      case '\\':
+        text.push_back('\\');
+        break;
+      case 'n':
+        text.push_back('\n');
+        break;
+      default:
+        return Fail(why, std::string("unknown escape \\") + line[i]);
     }
   }
   for (++i; i < line.size(); ++i) {

@@ -3,8 +3,8 @@
 //
 // strings.str is UTF-8 text with one entry per line, `ID "text"`: a decimal int32 id, white space,
 // and the text in double quotes with the escapes \" \\ and \n. Blank lines and lines whose first
-// non-blank character is '#' are ignored; a byte-order mark and CR line ends are accepted. Any other
-// line, a repeated id or text that is not UTF-8 makes the whole file malformed.
+// non-blank character is '#' are ignored; a byte-order mark and CR line ends are accepted. Any
+// other line, a repeated id or text that is not UTF-8 makes the whole file malformed.
 
 #include <cstdint>
 #include <map>

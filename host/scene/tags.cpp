@@ -47,7 +47,8 @@ void VariableTag::Restore(const Tag& saved) {
 }
 
 UvwTag::UvwTag(int32_t polygons, std::string name)
-    : VariableTag(kUvwTagType, ElementKind::Polygon, sizeof(UvwRecord), polygons, std::move(name)) {}
+    : VariableTag(kUvwTagType, ElementKind::Polygon, sizeof(UvwRecord), polygons, std::move(name)) {
+}
 
 UvwRecord UvwTag::Get(int32_t index) const {
   UvwRecord record;

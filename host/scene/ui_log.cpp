@@ -7,17 +7,28 @@ namespace {
 
 const char* KindName(UiEventKind kind) {
   switch (kind) {
-    case UiEventKind::PrintLine: return "PrintLine";
-    case UiEventKind::StatusText: return "StatusText";
-    case UiEventKind::StatusProgress: return "StatusProgress";
-    case UiEventKind::StatusReset: return "StatusReset";
-    case UiEventKind::UiState: return "UiState";
-    case UiEventKind::MessageBox: return "MessageBox";
-    case UiEventKind::HostUpdate: return "HostUpdate";
-    case UiEventKind::UndoStart: return "UndoStart";
-    case UiEventKind::UndoEnd: return "UndoEnd";
-    case UiEventKind::UndoAdd: return "UndoAdd";
-    case UiEventKind::NodeMessage: return "NodeMessage";
+    case UiEventKind::PrintLine:
+      return "PrintLine";
+    case UiEventKind::StatusText:
+      return "StatusText";
+    case UiEventKind::StatusProgress:
+      return "StatusProgress";
+    case UiEventKind::StatusReset:
+      return "StatusReset";
+    case UiEventKind::UiState:
+      return "UiState";
+    case UiEventKind::MessageBox:
+      return "MessageBox";
+    case UiEventKind::HostUpdate:
+      return "HostUpdate";
+    case UiEventKind::UndoStart:
+      return "UndoStart";
+    case UiEventKind::UndoEnd:
+      return "UndoEnd";
+    case UiEventKind::UndoAdd:
+      return "UndoAdd";
+    case UiEventKind::NodeMessage:
+      return "NodeMessage";
   }
   return "?";
 }
@@ -45,14 +56,21 @@ std::string Describe(const UiEvent& event) {
 
 void UiLog::Record(UiEvent event) {
   switch (event.kind) {
-    case UiEventKind::StatusText: statusText_ = event.text; break;
-    case UiEventKind::StatusProgress: statusProgress_ = event.value; break;
+    case UiEventKind::StatusText:
+      statusText_ = event.text;
+      break;
+    case UiEventKind::StatusProgress:
+      statusProgress_ = event.value;
+      break;
     case UiEventKind::StatusReset:
       statusText_.clear();
       statusProgress_ = 0;
       break;
-    case UiEventKind::UiState: uiState_ = event.value; break;
-    default: break;
+    case UiEventKind::UiState:
+      uiState_ = event.value;
+      break;
+    default:
+      break;
   }
   events_.push_back(std::move(event));
   // A listener may add or remove listeners; walk a copy.

@@ -15,13 +15,13 @@ enum class UiEventKind {
   StatusText,      // text
   StatusProgress,  // value = percent
   StatusReset,
-  UiState,         // value = state
-  MessageBox,      // text, value = style
-  HostUpdate,      // value = flags
-  UndoStart,       // subject = document
-  UndoEnd,         // subject = document
-  UndoAdd,         // subject = node, value = undo kind, text = node name
-  NodeMessage,     // subject = node, value = message id, text = node name
+  UiState,      // value = state
+  MessageBox,   // text, value = style
+  HostUpdate,   // value = flags
+  UndoStart,    // subject = document
+  UndoEnd,      // subject = document
+  UndoAdd,      // subject = node, value = undo kind, text = node name
+  NodeMessage,  // subject = node, value = message id, text = node name
 };
 
 struct UiEvent {

@@ -29,7 +29,8 @@ bool UndoHistory::Undo() {
   if (depth_ > 0 || groups_.empty()) return false;
   Group group = std::move(groups_.back());
   groups_.pop_back();
-  for (auto step = group.rbegin(); step != group.rend(); ++step) step->object->Restore(step->before);
+  for (auto step = group.rbegin(); step != group.rend(); ++step)
+    step->object->Restore(step->before);
   return true;
 }
 

@@ -1,7 +1,7 @@
 // The Windows image decoder: the Windows Imaging Component, converted to premultiplied BGRA (the
 // form libtiff gives on POSIX) and reordered to RGBA.
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>

@@ -64,7 +64,8 @@ void UndoAdd(void* document, int32_t kind, void* node, void* /*extra*/) {
     return Diagnose("UndoAdd: \"" + object->Name() + "\" is not in this document");
   }
   switch (doc->Undo().Add(kind, *object)) {
-    case UndoHistory::AddResult::Added: break;
+    case UndoHistory::AddResult::Added:
+      break;
     case UndoHistory::AddResult::AddedAsOwnGroup:
       Diagnose("UndoAdd: no undo group is open; \"" + object->Name() + "\" got a group of its own");
       break;

@@ -66,7 +66,7 @@ class Environment {
 
   // A fresh Environment has one empty document, which is the active one.
   Document& ActiveDocument() { return *active_; }
-  Document& NewDocument(std::string name = "Untitled");  // becomes the active one
+  Document& NewDocument(std::string name = "Untitled");       // becomes the active one
   Document& AddDocument(std::unique_ptr<Document> document);  // becomes the active one
   void SetActiveDocument(Document& document);
   bool OwnsDocument(const void* document) const;
@@ -99,7 +99,6 @@ class Environment {
   size_t LiveResourceSetCount() const { return resourceSets_.size(); }
 
  private:
-  Environment* previous_;
   HostTablesRecord record_;
   std::vector<CommandRegistration> registrations_;
   std::string startupDirectory_;

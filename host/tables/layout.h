@@ -45,10 +45,9 @@ struct UsedTable {
   const char* name;
 };
 inline constexpr UsedTable kUsedTables[] = {
-    {0x08, "GeneralTable"},  {0x28, "StringTable"},   {0x30, "BitmapTable"},
-    {0x48, "PathTable"},     {0x78, "ResourceTable"}, {0x88, "TagTable"},
-    {0x90, "ObjectTable"},   {0x98, "DocumentTable"}, {0xb8, "SelectionTable"},
-    {0x108, "ValueTable"},   {0x110, "NodeTable"},
+    {0x08, "GeneralTable"},   {0x28, "StringTable"}, {0x30, "BitmapTable"}, {0x48, "PathTable"},
+    {0x78, "ResourceTable"},  {0x88, "TagTable"},    {0x90, "ObjectTable"}, {0x98, "DocumentTable"},
+    {0xb8, "SelectionTable"}, {0x108, "ValueTable"}, {0x110, "NodeTable"},
 };
 
 struct GeneralEntries {
@@ -62,9 +61,9 @@ struct GeneralEntries {
   static constexpr Entry StatusShowText{0xd8, 0xd8};
   static constexpr Entry PluginRegister{0x158, 0x158};
   static constexpr Entry RequestHostUpdate{0x270, 0x290};
-  static constexpr Entry kAll[] = {PrintLine,      GetHostStartupDirectory, ShowMessageBox,
-                                   SetHostUiState, StatusReset,             StatusSetProgress,
-                                   StatusShowText, PluginRegister,          RequestHostUpdate};
+  static constexpr Entry kAll[] = {
+      PrintLine,         GetHostStartupDirectory, ShowMessageBox, SetHostUiState,   StatusReset,
+      StatusSetProgress, StatusShowText,          PluginRegister, RequestHostUpdate};
 };
 
 struct StringEntries {
@@ -96,8 +95,8 @@ struct PathEntries {
   static constexpr Entry PathCopy{0x98, 0xa0};
   static constexpr Entry PathAssignText{0xc8, 0xd0};
   static constexpr Entry PathStripSuffix{0xd0, 0xd8};
-  static constexpr Entry kAll[] = {PathToString, PathAssignString, PathDirectory, PathFilePart,
-                                   PathEquals,   PathAppend,       PathInit,      PathFree,
+  static constexpr Entry kAll[] = {PathToString, PathAssignString, PathDirectory,  PathFilePart,
+                                   PathEquals,   PathAppend,       PathInit,       PathFree,
                                    PathCopy,     PathAssignText,   PathStripSuffix};
 };
 
@@ -126,8 +125,9 @@ struct ObjectEntries {
   static constexpr Entry ObjectTagDataCount{0x138, 0x220};
   static constexpr Entry ObjectPolygonSelection{0x200, 0x2e8};
   static constexpr Entry ObjectResize{0x210, 0x2f8};
-  static constexpr Entry kAll[] = {ObjectFirstTag,     ObjectFindTag,          ObjectTagDataWritable,
-                                   ObjectTagDataCount, ObjectPolygonSelection, ObjectResize};
+  static constexpr Entry kAll[] = {ObjectFirstTag,         ObjectFindTag,
+                                   ObjectTagDataWritable,  ObjectTagDataCount,
+                                   ObjectPolygonSelection, ObjectResize};
 };
 
 struct DocumentEntries {
@@ -166,9 +166,9 @@ struct NodeEntries {
   static constexpr Entry NodeArrayFree{0x118, 0x228};
   static constexpr Entry NodeArrayCount{0x120, 0x230, true};
   static constexpr Entry NodeArrayGet{0x128, 0x240, true};
-  static constexpr Entry kAll[] = {NodeGetType,    NodeMessage,   NodeNext,
-                                   NodeDown,       NodeGetName,   NodeArrayAlloc,
-                                   NodeArrayFree,  NodeArrayCount, NodeArrayGet};
+  static constexpr Entry kAll[] = {NodeGetType,   NodeMessage,    NodeNext,
+                                   NodeDown,      NodeGetName,    NodeArrayAlloc,
+                                   NodeArrayFree, NodeArrayCount, NodeArrayGet};
 };
 
 // Every table's entries lie in increasing order without overlapping in both layouts, widening
@@ -198,6 +198,7 @@ static_assert(WellFormed(DocumentEntries::kAll));
 static_assert(WellFormed(SelectionEntries::kAll));
 static_assert(WellFormed(ValueEntries::kAll));
 static_assert(WellFormed(NodeEntries::kAll));
-static_assert(TableIndex(GeneralEntries::kPosition) == 0 && TableIndex(NodeEntries::kPosition) == 33);
+static_assert(TableIndex(GeneralEntries::kPosition) == 0 &&
+              TableIndex(NodeEntries::kPosition) == 33);
 
 }  // namespace fm::host

@@ -25,8 +25,8 @@ void StringInsert(void* self, int32_t position, HostString* source, int32_t star
   }
   std::u32string& text = Text(destination);
   if (position < 0 || static_cast<size_t>(position) > text.size()) {
-    return Diagnose("StringInsert: position " + std::to_string(position) +
-                    " outside a string of " + std::to_string(text.size()));
+    return Diagnose("StringInsert: position " + std::to_string(position) + " outside a string of " +
+                    std::to_string(text.size()));
   }
   text.insert(static_cast<size_t>(position), inserted, static_cast<size_t>(from),
               static_cast<size_t>(to - from));

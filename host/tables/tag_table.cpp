@@ -22,7 +22,8 @@ void* TagGetSelection(void* tag) {
   Tag* t = AsTag(tag, "TagGetSelection");
   if (!t) return nullptr;
   auto* selection = dynamic_cast<SelectionTag*>(t);
-  if (!selection) Diagnose("TagGetSelection: tag type " + std::to_string(t->Type()) + " has no selection");
+  if (!selection)
+    Diagnose("TagGetSelection: tag type " + std::to_string(t->Type()) + " has no selection");
   return selection ? &selection->Elements() : nullptr;
 }
 
@@ -32,7 +33,8 @@ void* TagGetDataHandle(void* tag) {
   Tag* t = AsTag(tag, "TagGetDataHandle");
   if (!t) return nullptr;
   auto* data = dynamic_cast<VariableTag*>(t);
-  if (!data) Diagnose("TagGetDataHandle: tag type " + std::to_string(t->Type()) + " has no records");
+  if (!data)
+    Diagnose("TagGetDataHandle: tag type " + std::to_string(t->Type()) + " has no records");
   return data;
 }
 

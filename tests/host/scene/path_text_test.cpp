@@ -12,11 +12,19 @@ struct Case {
 
 TEST(PathText, DirectoryDropsTheLastComponent) {
   const Case cases[] = {
-      {"/a/b/c.xlib", "/a/b"}, {"/a/b/", "/a"}, {"/a", "/"}, {"/", "/"}, {"a", ""},
-      {"a/b", "a"},            {"", ""},
+      {"/a/b/c.xlib", "/a/b"},
+      {"/a/b/", "/a"},
+      {"/a", "/"},
+      {"/", "/"},
+      {"a", ""},
+      {"a/b", "a"},
+      {"", ""},
 #ifdef _WIN32
       {"//a//b", "//a"},  // a share root
-      {"C:\\a\\b.duv64", "C:\\a"}, {"C:\\a", "C:\\"}, {"C:\\", "C:\\"}, {"C:/x\\y", "C:/x"},
+      {"C:\\a\\b.duv64", "C:\\a"},
+      {"C:\\a", "C:\\"},
+      {"C:\\", "C:\\"},
+      {"C:/x\\y", "C:/x"},
       {"\\\\server\\share\\f", "\\\\server\\share"},
 #else
       {"//a//b", "/a"},
@@ -30,9 +38,15 @@ TEST(PathText, DirectoryDropsTheLastComponent) {
 
 TEST(PathText, FilePartIsTheLastComponent) {
   const Case cases[] = {
-      {"/a/b/c.xlib", "c.xlib"}, {"/a/b/", "b"}, {"/", ""}, {"", ""}, {"name", "name"},
+      {"/a/b/c.xlib", "c.xlib"},
+      {"/a/b/", "b"},
+      {"/", ""},
+      {"", ""},
+      {"name", "name"},
 #ifdef _WIN32
-      {"C:\\a\\facetmender.duv64", "facetmender.duv64"}, {"C:\\", ""}, {"C:x", "x"},
+      {"C:\\a\\facetmender.duv64", "facetmender.duv64"},
+      {"C:\\", ""},
+      {"C:x", "x"},
 #else
       {"a\\b", "a\\b"},  // a backslash is an ordinary character here
 #endif
@@ -69,12 +83,19 @@ TEST(PathText, JoinAppendsBelowTheBase) {
     const char* out;
   };
   const Join cases[] = {
-      {"/a", "res", "/a/res"}, {"/a/", "res", "/a/res"}, {"/", "res", "/res"},
-      {"", "res", "res"},      {"/a", "", "/a"},         {"/a", "/b", "/b"},
+      {"/a", "res", "/a/res"},
+      {"/a/", "res", "/a/res"},
+      {"/", "res", "/res"},
+      {"", "res", "res"},
+      {"/a", "", "/a"},
+      {"/a", "/b", "/b"},
       {"a", "b/c", "a/b/c"},
 #ifdef _WIN32
-      {"C:\\a", "res", "C:\\a\\res"}, {"C:\\", "res", "C:\\res"}, {"C:/a", "res", "C:/a/res"},
-      {"C:\\a", "D:\\b", "D:\\b"}, {"a", "b\\c", "a\\b\\c"},
+      {"C:\\a", "res", "C:\\a\\res"},
+      {"C:\\", "res", "C:\\res"},
+      {"C:/a", "res", "C:/a/res"},
+      {"C:\\a", "D:\\b", "D:\\b"},
+      {"a", "b\\c", "a\\b\\c"},
 #endif
   };
   for (const Join& c : cases) {
@@ -90,11 +111,16 @@ TEST(PathText, EqualsComparesNormalisedPaths) {
     bool equal;
   };
   const Pair cases[] = {
-      {"/a/b", "/a/b", true},   {"/a/b/", "/a/b", true}, {"/a//b", "/a/b", true},
-      {"/a/b", "/a/c", false},  {"/a", "/a/b", false},   {"", "", true},
+      {"/a/b", "/a/b", true},
+      {"/a/b/", "/a/b", true},
+      {"/a//b", "/a/b", true},
+      {"/a/b", "/a/c", false},
+      {"/a", "/a/b", false},
+      {"", "", true},
       {"", "/", false},
 #ifdef _WIN32
-      {"C:\\Plugins", "c:/plugins", true}, {"C:\\a", "D:\\a", false},
+      {"C:\\Plugins", "c:/plugins", true},
+      {"C:\\a", "D:\\a", false},
 #else
       {"/A", "/a", false},
 #endif

@@ -84,17 +84,17 @@ inline std::string TiffRgb(uint32_t width, uint32_t height, const std::vector<ui
   entry(256, kLong, 1, width);
   entry(257, kLong, 1, height);
   entry(258, kShort, 3, extraOffset);
-  entry(259, kShort, 1, 1);           // no compression
-  entry(262, kShort, 1, 2);           // RGB
+  entry(259, kShort, 1, 1);  // no compression
+  entry(262, kShort, 1, 2);  // RGB
   entry(273, kLong, 1, dataOffset);
-  entry(274, kShort, 1, 1);           // top-left origin
+  entry(274, kShort, 1, 1);  // top-left origin
   entry(277, kShort, 1, 3);
   entry(278, kLong, 1, height);
   entry(279, kLong, 1, dataBytes);
   entry(282, kRational, 1, extraOffset + 6);
   entry(283, kRational, 1, extraOffset + 14);
-  entry(284, kShort, 1, 1);           // chunky
-  u32(0);                             // no further image
+  entry(284, kShort, 1, 1);  // chunky
+  u32(0);                    // no further image
   u16(8), u16(8), u16(8);
   u32(72), u32(1), u32(72), u32(1);
   return out;

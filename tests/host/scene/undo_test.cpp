@@ -25,7 +25,8 @@ std::string Bytes(const PolygonObject& object) {
   addSelection(object.PolygonSelection());
   for (const auto& tag : object.Tags()) {
     out += tag->Name() + ":";
-    if (auto* data = dynamic_cast<const VariableTag*>(tag.get())) add(data->Bytes().data(), data->Bytes().size());
+    if (auto* data = dynamic_cast<const VariableTag*>(tag.get()))
+      add(data->Bytes().data(), data->Bytes().size());
     if (auto* sel = dynamic_cast<const SelectionTag*>(tag.get())) addSelection(sel->Elements());
   }
   return out;

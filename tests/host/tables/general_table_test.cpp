@@ -35,10 +35,15 @@ TEST_F(GeneralTable, RecordsWhatAModuleShowsInCallOrder) {
   view.RequestHostUpdate(0);
   view.PrintLine(nullptr);
 
-  const std::vector<std::string> expected = {
-      "PrintLine \"Facetmender\"", "UiState 3",          "StatusText \"Working: mesh\"",
-      "StatusProgress 50",         "StatusReset",        "MessageBox \"Nothing to do\" 48",
-      "UiState 2",                 "HostUpdate 0",       "PrintLine \"\""};
+  const std::vector<std::string> expected = {"PrintLine \"Facetmender\"",
+                                             "UiState 3",
+                                             "StatusText \"Working: mesh\"",
+                                             "StatusProgress 50",
+                                             "StatusReset",
+                                             "MessageBox \"Nothing to do\" 48",
+                                             "UiState 2",
+                                             "HostUpdate 0",
+                                             "PrintLine \"\""};
   EXPECT_EQ(live, expected);
   ASSERT_EQ(env.Ui().Events().size(), expected.size());
   EXPECT_EQ(env.Ui().ConsoleLines(), (std::vector<std::string>{"Facetmender", ""}));
@@ -203,8 +208,8 @@ TEST_F(StringTable, InsertsWholeStringsAndRanges) {
 
 TEST_F(StringTable, RefusesInsertsOutsideTheStringsAndIntoTheSharedEmptyString) {
   Text dst("abc"), src("xyz");
-  const std::tuple<int32_t, int32_t, int32_t> bad[] = {{4, -1, -1}, {-1, -1, -1}, {0, 2, 1},
-                                                       {0, 0, 4},   {0, -2, 1}};
+  const std::tuple<int32_t, int32_t, int32_t> bad[] = {
+      {4, -1, -1}, {-1, -1, -1}, {0, 2, 1}, {0, 0, 4}, {0, -2, 1}};
   for (const auto& [pos, start, end] : bad) {
     view.StringInsert(dst.s, pos, src.s, start, end);
   }

@@ -152,13 +152,18 @@ class ModuleView {
 
   // GeneralTable
   void PrintLine(S text) const { Call<void>(slots::PrintLine, text); }
-  void GetHostStartupDirectory(P result) const { Call<void>(slots::GetHostStartupDirectory, result); }
-  void ShowMessageBox(S text, int32_t style) const { Call<void>(slots::ShowMessageBox, text, style); }
+  void GetHostStartupDirectory(P result) const {
+    Call<void>(slots::GetHostStartupDirectory, result);
+  }
+  void ShowMessageBox(S text, int32_t style) const {
+    Call<void>(slots::ShowMessageBox, text, style);
+  }
   void SetHostUiState(int32_t state) const { Call<void>(slots::SetHostUiState, state); }
   void StatusReset() const { Call<void>(slots::StatusReset); }
   void StatusSetProgress(int32_t percent) const { Call<void>(slots::StatusSetProgress, percent); }
   void StatusShowText(S text) const { Call<void>(slots::StatusShowText, text); }
-  bool PluginRegister(int32_t api, int32_t kind, int32_t id, S name, void* record, int32_t size) const {
+  bool PluginRegister(int32_t api, int32_t kind, int32_t id, S name, void* record,
+                      int32_t size) const {
     return Call<bool>(slots::PluginRegister, api, kind, id, name, record, size);
   }
   void RequestHostUpdate(int32_t flags) const { Call<void>(slots::RequestHostUpdate, flags); }
@@ -193,12 +198,16 @@ class ModuleView {
   void PathInit(P path) const { Call<void>(slots::PathInit, path); }
   void PathFree(P path) const { Call<void>(slots::PathFree, path); }
   void PathCopy(P source, P destination) const { Call<void>(slots::PathCopy, source, destination); }
-  void PathAssignText(P path, const char* text) const { Call<void>(slots::PathAssignText, path, text); }
+  void PathAssignText(P path, const char* text) const {
+    Call<void>(slots::PathAssignText, path, text);
+  }
   void PathStripSuffix(P path) const { Call<void>(slots::PathStripSuffix, path); }
 
   // ResourceTable
   void* ResourceLoad(P directory) const { return Call<void*>(slots::ResourceLoad, directory); }
-  S ResourceGetString(void* set, int32_t id) const { return Call<S>(slots::ResourceGetString, set, id); }
+  S ResourceGetString(void* set, int32_t id) const {
+    return Call<S>(slots::ResourceGetString, set, id);
+  }
   void ResourceFree(void* set, uint8_t flag) const { Call<void>(slots::ResourceFree, set, flag); }
 
   // TagTable
@@ -242,7 +251,9 @@ class ModuleView {
   // SelectionTable
   int32_t SelectionCount(void* sel) const { return Call<int32_t>(slots::SelectionCount, sel); }
   void SelectionSelect(void* sel, int32_t i) const { Call<void>(slots::SelectionSelect, sel, i); }
-  void SelectionDeselect(void* sel, int32_t i) const { Call<void>(slots::SelectionDeselect, sel, i); }
+  void SelectionDeselect(void* sel, int32_t i) const {
+    Call<void>(slots::SelectionDeselect, sel, i);
+  }
   bool SelectionIsSelected(void* sel, int32_t i) const {
     return Call<bool>(slots::SelectionIsSelected, sel, i);
   }
@@ -257,10 +268,14 @@ class ModuleView {
   }
   void* NodeNext(void* node) const { return CallMember<void*>(slots::NodeNext, node); }
   void* NodeDown(void* node) const { return CallMember<void*>(slots::NodeDown, node); }
-  void NodeGetName(void* node, S* result) const { CallMember<void>(slots::NodeGetName, node, result); }
+  void NodeGetName(void* node, S* result) const {
+    CallMember<void>(slots::NodeGetName, node, result);
+  }
   void* NodeArrayAlloc() const { return Call<void*>(slots::NodeArrayAlloc); }
   void NodeArrayFree(void** array) const { Call<void>(slots::NodeArrayFree, array); }
-  int32_t NodeArrayCount(void* array) const { return CallMember<int32_t>(slots::NodeArrayCount, array); }
+  int32_t NodeArrayCount(void* array) const {
+    return CallMember<int32_t>(slots::NodeArrayCount, array);
+  }
   void* NodeArrayGet(void* array, int32_t index) const {
     return CallMember<void*>(slots::NodeArrayGet, array, index);
   }

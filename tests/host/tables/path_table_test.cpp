@@ -103,8 +103,7 @@ TEST_F(PathTable, DirectoryFilePartSuffixEqualsAndAppendAsAModuleUsesThem) {
 #ifdef _WIN32
       {"C:\\Host\\plugins\\facetmender.duv64", "c:\\host", true,
        "c:\\host\\resource\\modules\\facetmender"},
-      {"C:\\Host\\plugins\\fm\\facetmender.duv64", "C:\\Host", false,
-       "C:\\Host\\plugins\\fm\\res"},
+      {"C:\\Host\\plugins\\fm\\facetmender.duv64", "C:\\Host", false, "C:\\Host\\plugins\\fm\\res"},
 #endif
   };
   for (const Case& c : cases) {

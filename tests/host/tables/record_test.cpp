@@ -28,7 +28,8 @@ uint64_t TrapWord(uint32_t position, uint32_t offset) {
 // The slot a used entry covers at `position`/`offset`, if any.
 const Slot* UsedSlotAt(uint32_t position, uint32_t offset) {
   for (const Slot& slot : kAllSlots) {
-    if (slot.table == position && offset >= slot.Offset() && offset < slot.Offset() + slot.Width()) {
+    if (slot.table == position && offset >= slot.Offset() &&
+        offset < slot.Offset() + slot.Width()) {
       return &slot;
     }
   }
