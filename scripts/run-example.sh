@@ -24,6 +24,6 @@ if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
   exit 1
 fi
 mkdir -p "$root/out"
-echo "=== fmhost examples/$name.obj -o out/$name.obj --undo-check $*"
+echo "=== fmhost examples/$name.obj -o out/$name.obj --undo-check${*:+ $*}"
 cd "$root"
 exec "$build/host/fmhost/fmhost" "examples/$name.obj" -o "out/$name.obj" --undo-check "$@"
