@@ -34,7 +34,7 @@ std::unique_ptr<ModuleFile> ModuleFile::Load(const std::string& path, std::strin
   if (!library) return nullptr;
   std::unique_ptr<ModuleFile> module(new ModuleFile(std::move(library)));
   if (!module->ReadExports(error) || !module->WalkRecords(error)) return nullptr;
-  if (!InitializerAbsent()) module->maxon_->initializer = &HostInitializer;
+  module->maxon_->initializer = InitializerAbsent() ? nullptr : &HostInitializer;
   if (!module->Bind(error) || !module->RunInitHooks(error)) return nullptr;
   return module;
 }
