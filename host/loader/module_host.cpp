@@ -5,6 +5,7 @@
 
 #include "host/framework/strings.h"
 #include "host/loader/discovery.h"
+#include "host/loader/library.h"
 #include "host/tables/paths.h"
 
 namespace fm::host {
@@ -46,6 +47,14 @@ bool ModuleHost::LoadFolder(const std::string& folder) {
 }
 
 bool ModuleHost::LoadModule(const std::string& file) {
+  // A second load would hand back the same image: its hooks and attach would run twice.
+  const std::string full = FullPath(file);
+  for (const Loaded& already : modules_) {
+    if (already.file->Path() == full) {
+      errors_.push_back("\"" + full + "\" is already loaded");
+      return false;
+    }
+  }
   std::string error;
   Loaded loaded;
   loaded.file = ModuleFile::Load(file, &error);

@@ -49,8 +49,9 @@ class ModuleHost {
   // Loads every module found in `folder` (see FindModules). True when at least one was found and
   // all of them loaded; each failure is in Errors() and the others still load.
   bool LoadFolder(const std::string& folder);
-  // One module file. False, with the reason in Errors(), when it is not a module, its
-  // initialisation fails or it refuses the host at attach; nothing of it stays loaded then.
+  // One module file. False, with the reason in Errors(), when it is not a module, is already
+  // loaded, its initialisation fails or it refuses the host at attach; nothing of it stays loaded
+  // then (an already loaded one stays as it was).
   bool LoadModule(const std::string& file);
 
   const std::vector<std::string>& Errors() const { return errors_; }

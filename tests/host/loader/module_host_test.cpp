@@ -84,6 +84,11 @@ TEST_F(ModuleHostTest, StartsUpInOrderAndRunsTheCommandThroughItsRecord) {
     EXPECT_EQ(host.StringOperation(kFixtureCommandId, document), "seven");
     EXPECT_FALSE(host.Execute(kFixtureCommandId + 1, document));
     EXPECT_FALSE(host.Operation(kFixtureCommandId, 4, document));
+
+    EXPECT_FALSE(host.LoadModule(FixturePath("fixture")));
+    EXPECT_NE(host.Errors().back().find("is already loaded"), std::string::npos);
+    EXPECT_EQ(state->messageEvents, 3);
+    EXPECT_EQ(host.Commands().size(), 1u);
   }
   // Shut down: end message, the command released through its record, free hooks, unload.
   EXPECT_EQ(state->messages[3], 1);
