@@ -23,7 +23,7 @@ enum class NULL_RETURN_TYPE : uint8_t {
   OTHER = 6,                    // the filler's stub
 };
 
-struct MethodSpec {
+struct MethodEntry {
   const char* id;               // "Name@signaturehash", exactly as the host declares it
   NULL_RETURN_TYPE kind;
 };
@@ -42,9 +42,9 @@ constexpr bool ConstexprEquals(const char* a, const char* b) {
 
 // The identifiers NUL-terminated back to back, then the kind bytes.
 template <size_t N>
-constexpr size_t MethodBlobSize(const MethodSpec (&methods)[N]) {
+constexpr size_t MethodBlobSize(const MethodEntry (&methods)[N]) {
   size_t size = N;
-  for (const MethodSpec& m : methods) size += ConstexprLength(m.id) + 1;
+  for (const MethodEntry& m : methods) size += ConstexprLength(m.id) + 1;
   return size;
 }
 
@@ -54,14 +54,14 @@ struct MethodBlob {
 };
 
 template <size_t Size, size_t N>
-constexpr MethodBlob<Size> MakeMethodBlob(const MethodSpec (&methods)[N]) {
+constexpr MethodBlob<Size> MakeMethodBlob(const MethodEntry (&methods)[N]) {
   MethodBlob<Size> blob{};
   size_t at = 0;
-  for (const MethodSpec& m : methods) {
+  for (const MethodEntry& m : methods) {
     for (const char* c = m.id; *c != '\0'; ++c) blob.bytes[at++] = *c;
     blob.bytes[at++] = '\0';
   }
-  for (const MethodSpec& m : methods) blob.bytes[at++] = static_cast<char>(m.kind);
+  for (const MethodEntry& m : methods) blob.bytes[at++] = static_cast<char>(m.kind);
   return blob;
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 using K = NULL_RETURN_TYPE;
 
-constexpr MethodSpec STRING_METHODS[] = {
+constexpr MethodEntry STRING_METHODS[] = {
     {"Free@6b89c862671671d5", K::VOID_ZERO_FREE_FUNCTION},
     {"GetLength@4386c86", K::INTEGRAL_ZERO},
     {"Init@6843523afaef7f67", K::OTHER},
@@ -84,7 +84,7 @@ using GenericErrorSlots = std::index_sequence<3, 4, 5, 12, 13, 14, 18, 22, 23, 2
 
 constexpr size_t CountOther() {
   size_t n = 0;
-  for (const MethodSpec& m : STRING_METHODS) n += m.kind == K::OTHER ? 1 : 0;
+  for (const MethodEntry& m : STRING_METHODS) n += m.kind == K::OTHER ? 1 : 0;
   return n;
 }
 static_assert(CountOther() == GenericErrorSlots::size() + 2);

@@ -17,7 +17,7 @@ namespace {
 
 using K = NULL_RETURN_TYPE;
 
-constexpr MethodSpec SYSTEM_METHODS[] = {
+constexpr MethodEntry SYSTEM_METHODS[] = {
     {"AllocClear@701133d89c8735da", K::INTEGRAL_ZERO},
     {"FreeWithDestructorI@6b1a30c0b982b124", K::VOID_ZERO},
     {"ConfigurationRegister@0c43770b3722cf85", K::OTHER},

@@ -14,7 +14,7 @@ namespace {
 
 using K = NULL_RETURN_TYPE;
 
-constexpr MethodSpec THREADSERVICES_METHODS[] = {
+constexpr MethodEntry THREADSERVICES_METHODS[] = {
     {"AddJobReference@1659ebc1f694f39a", K::VOID_ZERO},
     {"Cancel@1659ebc1f694f39a", K::VOID_ZERO},
     {"TestBreak@eabf736c374743f8", K::INTEGRAL_ZERO},
