@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows cross build need, when missing.
 set -euo pipefail
-pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libtinyobjloader-dev libcli11-dev
+pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libcli11-dev
       g++-mingw-w64-x86-64-posix wine64 binutils-mingw-w64-x86-64)
 missing=()
 for p in "${pkgs[@]}"; do
