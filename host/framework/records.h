@@ -55,7 +55,7 @@ enum EntityFlags : uint64_t {
 };
 
 struct ModuleRecord;
-struct MaxonRecord;
+struct GlobalRecord;
 
 // Common head of every entity record.
 struct EntityHead {
@@ -80,7 +80,7 @@ struct ModuleRecord {
   EntityHead head;
   EntityHead* entities;  // every record of the module's units, translation units included
   ModuleRecord* previous;
-  MaxonRecord* maxon;
+  GlobalRecord* maxon;
   const LiteralId* dependencies;
   int64_t dependencyCount;
 };
@@ -127,9 +127,9 @@ struct DependencyRecord {
 // Resolves `entity` for `requester`; writes an error pointer to *errorOut (null on success).
 using Initializer = void (*)(void** errorOut, EntityHead* entity, EntityHead* requester);
 
-constexpr int64_t kMaxonMagic = 21014;
+constexpr int64_t kGlobalRecordVersion = 21014;
 
-struct MaxonRecord {
+struct GlobalRecord {
   int64_t magic;          // 21014
   ModuleRecord* modules;  // newest first
   LiteralId id;
@@ -203,12 +203,12 @@ static_assert(offsetof(InitializationRecord, free) == 88);
 static_assert(sizeof(DependencyRecord) == 80);
 static_assert(offsetof(DependencyRecord, source) == 72);
 
-static_assert(sizeof(MaxonRecord) == 48);
-static_assert(offsetof(MaxonRecord, magic) == 0);
-static_assert(offsetof(MaxonRecord, modules) == 8);
-static_assert(offsetof(MaxonRecord, id) == 16);
-static_assert(offsetof(MaxonRecord, pointer) == 32);
-static_assert(offsetof(MaxonRecord, initializer) == 40);
+static_assert(sizeof(GlobalRecord) == 48);
+static_assert(offsetof(GlobalRecord, magic) == 0);
+static_assert(offsetof(GlobalRecord, modules) == 8);
+static_assert(offsetof(GlobalRecord, id) == 16);
+static_assert(offsetof(GlobalRecord, pointer) == 32);
+static_assert(offsetof(GlobalRecord, initializer) == 40);
 
 static_assert(sizeof(AllocationSite) == 16);
 static_assert(sizeof(SourceLocation) == 16);

@@ -46,16 +46,16 @@ ModuleFile::~ModuleFile() {
 
 bool ModuleFile::ReadExports(std::string* error) {
   main_ = reinterpret_cast<MainFunction>(library_->Symbol("c4d_main"));
-  maxon_ = static_cast<records::MaxonRecord*>(library_->Symbol("g_maxon"));
+  maxon_ = static_cast<records::GlobalRecord*>(library_->Symbol("g_maxon"));
   if (main_ == nullptr || maxon_ == nullptr) {
     *error = "\"" + Path() + "\" is not a module: it does not export " +
              (main_ == nullptr ? (maxon_ == nullptr ? "c4d_main and g_maxon" : "c4d_main")
                                : "g_maxon");
     return false;
   }
-  if (maxon_->magic != records::kMaxonMagic) {
+  if (maxon_->magic != records::kGlobalRecordVersion) {
     *error = "\"" + Path() + "\" is not a module: g_maxon holds " + std::to_string(maxon_->magic) +
-             " instead of " + std::to_string(records::kMaxonMagic);
+             " instead of " + std::to_string(records::kGlobalRecordVersion);
     return false;
   }
   return true;
@@ -164,7 +164,7 @@ std::vector<ModuleRecordInfo> ModuleFile::Describe() const {
     info.id = Literal(module->head.id);
     info.flags = module->head.flags;
     info.owner = module->head.owner ? Text(module->head.owner->id) : "";
-    info.pointsToMaxon = module->maxon == maxon_;
+    info.pointsToGlobalRecord = module->maxon == maxon_;
     for (int64_t i = 0; module->dependencies != nullptr && i < module->dependencyCount; ++i)
       info.dependencies.push_back(Literal(module->dependencies[i]));
     const auto found = entities_.find(module);

@@ -45,7 +45,7 @@ struct ModuleRecordInfo {
   LiteralInfo id;
   uint64_t flags;
   std::string owner;   // id of the owning translation unit
-  bool pointsToMaxon;  // its g_maxon pointer is the library's g_maxon
+  bool pointsToGlobalRecord;  // its g_maxon pointer is the library's g_maxon
   std::vector<LiteralInfo> dependencies;
   std::vector<TranslationUnitInfo> units;  // in list order (newest first)
   std::vector<ReferenceInfo> references;   // in list order
@@ -65,7 +65,7 @@ class ModuleFile {
   ModuleFile& operator=(const ModuleFile&) = delete;
 
   const std::string& Path() const { return library_->Path(); }
-  records::MaxonRecord* Maxon() const { return maxon_; }
+  records::GlobalRecord* Globals() const { return maxon_; }
   bool ExportsCpuYieldDelegate() const { return library_->Symbol("g_CpuYieldDelegate") != nullptr; }
   // Any exported symbol; null when absent.
   void* Symbol(const char* name) const { return library_->Symbol(name); }
@@ -99,7 +99,7 @@ class ModuleFile {
 
   std::unique_ptr<SharedLibrary> library_;
   MainFunction main_ = nullptr;
-  records::MaxonRecord* maxon_ = nullptr;
+  records::GlobalRecord* maxon_ = nullptr;
   std::vector<records::ModuleRecord*> modules_;
   std::map<const records::ModuleRecord*, std::vector<records::EntityHead*>> entities_;
   std::vector<records::InitializationRecord*> hooks_;  // registration order

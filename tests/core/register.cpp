@@ -55,7 +55,7 @@ const maxon::TranslationUnitRecord* UnitOf(const EntityBase* e) {
   return nullptr;
 }
 
-TEST(MaxonRecord, HoldsTheVersionAndAnEmptyHostPart) {
+TEST(GlobalRecord, HoldsTheVersionAndAnEmptyHostPart) {
   EXPECT_EQ(g_maxon.version, 21014);
   EXPECT_EQ(g_maxon.id.text, nullptr);
   EXPECT_EQ(g_maxon.id.packed, 0u);
@@ -63,7 +63,7 @@ TEST(MaxonRecord, HoldsTheVersionAndAnEmptyHostPart) {
   EXPECT_EQ(g_maxon.initializer, nullptr);
 }
 
-TEST(MaxonRecord, ListsTheThreeModules) {
+TEST(GlobalRecord, ListsTheThreeModules) {
   // Their order follows the order in which the toolchain runs the units' initialisers (link
   // order for ELF, the reverse for the Windows toolchain); nothing depends on it.
   const std::vector<maxon::ModuleRecord*> modules = Modules();

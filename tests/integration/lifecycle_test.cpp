@@ -257,7 +257,9 @@ TEST_F(Lifecycle, RegistrationRecordAndRepeatedStarts) {
   mark(itanium ? 0x108 : 0x88, 8);        // icon
   for (int slot : {1, 4, 6, 7, 5, 2, 8, 3}) mark(host::RecordEntryOffset(slot), itanium ? 8 : w);
   for (size_t i = 0; i < bytes.size(); ++i) {
-    if (!set[i]) EXPECT_EQ(bytes[i], 0) << "byte 0x" << std::hex << i;
+    if (!set[i]) {
+      EXPECT_EQ(bytes[i], 0) << "byte 0x" << std::hex << i;
+    }
   }
   const size_t gap = itanium ? 0x140 : 0xa8;
   for (size_t i = gap; i < gap + w; ++i) EXPECT_EQ(bytes[i], 0);

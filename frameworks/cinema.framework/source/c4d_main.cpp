@@ -11,7 +11,7 @@
 #include "pathstorage.h"
 #include "resource.h"
 
-MAXON_CINEMA_TRANSLATION_UNIT()
+FW_CINEMA_TRANSLATION_UNIT()
 
 namespace fm {
 
@@ -63,7 +63,7 @@ int32_t End() {
 
 }  // namespace fm
 
-extern "C" MAXON_EXPORT int32_t c4d_main(int32_t message, void* a, void* b, void* c);
+extern "C" FW_EXPORT int32_t c4d_main(int32_t message, void* a, void* b, void* c);
 
 // a: the HostTables record (message 1) or the module-message id in its low 32 bits (message 6);
 // b: the module message's data; c: the host's path word of the module file (message 1).

@@ -6,7 +6,7 @@
 #include "maxon/hoststring.h"
 #include "maxon/translationunit.h"
 
-MAXON_CINEMA_TRANSLATION_UNIT()
+FW_CINEMA_TRANSLATION_UNIT()
 
 namespace fm {
 

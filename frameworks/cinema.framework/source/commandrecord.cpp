@@ -7,7 +7,7 @@
 #include "maxon/system.h"
 #include "maxon/translationunit.h"
 
-MAXON_CINEMA_TRANSLATION_UNIT()
+FW_CINEMA_TRANSLATION_UNIT()
 
 namespace fm {
 

@@ -4,7 +4,7 @@
 
 #include "maxon/translationunit.h"
 
-MAXON_CINEMA_TRANSLATION_UNIT()
+FW_CINEMA_TRANSLATION_UNIT()
 
 namespace fm {
 

@@ -6,7 +6,7 @@
 #include "maxon/translationunit.h"
 #include "resource.h"
 
-MAXON_CINEMA_TRANSLATION_UNIT()
+FW_CINEMA_TRANSLATION_UNIT()
 
 namespace fm {
 

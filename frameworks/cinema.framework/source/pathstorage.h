@@ -20,4 +20,4 @@ inline void FreePathStorage(PathWord** holder) {
 
 // A zero-filled path storage word of the module's heap, recorded at the caller's site; null when
 // the allocator refuses.
-#define FM_ALLOC_PATH_STORAGE() static_cast<::fm::PathWord*>(MAXON_ALLOC_CLEAR(sizeof(::fm::PathWord)))
+#define FM_ALLOC_PATH_STORAGE() static_cast<::fm::PathWord*>(FW_ALLOC_CLEAR(sizeof(::fm::PathWord)))

@@ -2,7 +2,7 @@
 #include "maxon/entity.h"
 #include "maxon/translationunit.h"
 
-MAXON_REGISTRATION_TRANSLATION_UNIT(::maxon::g_cinemaModuleRecord)
+FW_REGISTRATION_TRANSLATION_UNIT(::maxon::g_cinemaModuleRecord)
 
 namespace maxon {
 
@@ -13,7 +13,7 @@ constinit ModuleRecord g_cinemaModuleRecord{};
 namespace {
 
 [[maybe_unused]] maxon::ModuleRecord* const g_cinemaModuleBuilt = maxon::ConstructModule(
-    maxon::g_cinemaModuleRecord, "net.maxon.c4d.cinema.framework", MAXON_THIS_TRANSLATION_UNIT,
+    maxon::g_cinemaModuleRecord, "net.maxon.c4d.cinema.framework", FW_THIS_TRANSLATION_UNIT,
     maxon::EntityBase::FLAGS::FRAMEWORK | maxon::EntityBase::FLAGS::PUBLIC);
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include "modulestate.h"
 #include "pathstorage.h"
 
-MAXON_CINEMA_TRANSLATION_UNIT()
+FW_CINEMA_TRANSLATION_UNIT()
 
 namespace fm {
 

@@ -2,7 +2,7 @@
 #include "maxon/entity.h"
 #include "maxon/translationunit.h"
 
-MAXON_REGISTRATION_TRANSLATION_UNIT(::maxon::g_coreModuleRecord)
+FW_REGISTRATION_TRANSLATION_UNIT(::maxon::g_coreModuleRecord)
 
 namespace maxon {
 
@@ -13,7 +13,7 @@ constinit ModuleRecord g_coreModuleRecord{};
 namespace {
 
 [[maybe_unused]] maxon::ModuleRecord* const g_coreModuleBuilt = maxon::ConstructModule(
-    maxon::g_coreModuleRecord, "net.maxon.core.framework", MAXON_THIS_TRANSLATION_UNIT,
+    maxon::g_coreModuleRecord, "net.maxon.core.framework", FW_THIS_TRANSLATION_UNIT,
     maxon::EntityBase::FLAGS::FRAMEWORK | maxon::EntityBase::FLAGS::PUBLIC);
 
 }  // namespace

@@ -23,7 +23,7 @@
 #include "resource.h"
 #include "uvwrecord.h"
 
-MAXON_PLUGIN_TRANSLATION_UNIT()
+FW_PLUGIN_TRANSLATION_UNIT()
 
 namespace fm {
 
@@ -120,7 +120,7 @@ struct Scratch {
 
 bool AllocScratch(int32_t n, Scratch& scratch) {
   const int64_t bytes = static_cast<int64_t>(n) * (sizeof(PolygonRecord) + sizeof(int32_t));
-  void* block = MAXON_ALLOC_CLEAR(bytes);
+  void* block = FW_ALLOC_CLEAR(bytes);
   if (block == nullptr) return false;
   scratch.copy = static_cast<PolygonRecord*>(block);
   scratch.link = reinterpret_cast<int32_t*>(scratch.copy + n);
@@ -312,7 +312,7 @@ int32_t VadovEzedoduvedivo::GetState(void* document, void*) {
 
 bool RegisterUntriangulateCommand() {
   VadovEzedoduvedivo* command = nullptr;
-  if (void* memory = MAXON_ALLOC_CLEAR(sizeof(VadovEzedoduvedivo))) {
+  if (void* memory = FW_ALLOC_CLEAR(sizeof(VadovEzedoduvedivo))) {
     command = new (memory) VadovEzedoduvedivo();
   }
   String help = maxon::StringFromCString(kBanner);

@@ -7,7 +7,7 @@
 #include "modulehooks.h"
 #include "resource.h"
 
-MAXON_PLUGIN_TRANSLATION_UNIT()
+FW_PLUGIN_TRANSLATION_UNIT()
 
 namespace fm {
 

@@ -66,7 +66,7 @@ TEST(ExitTest, TheDependencyListIsClearedAtUnload) {
               "\\[dependency net\\.maxon\\.c4d\\.cinema\\.framework\\]");
 }
 
-TEST(ExitTest, AnOwnedTextInTheMaxonRecordIsFreedAtUnload) {
+TEST(ExitTest, AnOwnedTextInTheGlobalRecordIsFreedAtUnload) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {

@@ -52,7 +52,7 @@ class SystemTest : public testing::Test {
 TEST_F(SystemTest, AllocatesZeroFilledMemoryWithItsSite) {
   host_.BindAll();
   const int line = __LINE__ + 1;
-  auto* block = static_cast<int*>(MAXON_ALLOC_CLEAR(4 * sizeof(int)));
+  auto* block = static_cast<int*>(FW_ALLOC_CLEAR(4 * sizeof(int)));
   ASSERT_NE(block, nullptr);
   EXPECT_EQ(g_size, 16);
   EXPECT_EQ(g_siteFile, __FILE__);

@@ -42,7 +42,7 @@ const ModuleRecordInfo* FindModule(const std::vector<ModuleRecordInfo>& modules,
 TEST_F(ModuleFileTest, ReadsTheModuleListNewestFirstWithItsDeclarations) {
   std::unique_ptr<ModuleFile> file = Load("fixture");
   ASSERT_TRUE(file);
-  EXPECT_EQ(file->Maxon()->magic, 21014);
+  EXPECT_EQ(file->Globals()->magic, 21014);
   EXPECT_TRUE(file->ExportsCpuYieldDelegate());
   const std::vector<ModuleRecordInfo> modules = file->Describe();
   ASSERT_EQ(modules.size(), 2u);
@@ -53,7 +53,7 @@ TEST_F(ModuleFileTest, ReadsTheModuleListNewestFirstWithItsDeclarations) {
   EXPECT_TRUE(plugin.id.packedMatches);
   EXPECT_EQ(plugin.flags, 0x201u);
   EXPECT_EQ(plugin.owner, "register");
-  EXPECT_TRUE(plugin.pointsToMaxon);
+  EXPECT_TRUE(plugin.pointsToGlobalRecord);
   ASSERT_EQ(plugin.dependencies.size(), 2u);
   EXPECT_EQ(plugin.dependencies[0].text, "net.fixture.core");
   EXPECT_EQ(plugin.dependencies[1].packed, 0x181770e28a954u);
@@ -72,7 +72,7 @@ TEST_F(ModuleFileTest, ReadsTheModuleListNewestFirstWithItsDeclarations) {
 TEST_F(ModuleFileTest, BindsEveryReferenceThroughItsFillerAndStoresTheInitializer) {
   std::unique_ptr<ModuleFile> file = Load("fixture");
   ASSERT_TRUE(file);
-  EXPECT_EQ(file->Maxon()->initializer, &HostInitializer);
+  EXPECT_EQ(file->Globals()->initializer, &HostInitializer);
   EXPECT_EQ(State(*file).fillerCalls, 3);
   const std::vector<ModuleRecordInfo> modules = file->Describe();
   const ModuleRecordInfo* core = FindModule(modules, "net.fixture.core");
@@ -127,7 +127,7 @@ TEST_F(ModuleFileTest, SwitchesReachTheModule) {
   OmitMethod("AllocClear@701133d89c8735da");
   std::unique_ptr<ModuleFile> file = Load("fixture");
   ASSERT_TRUE(file);
-  EXPECT_EQ(file->Maxon()->initializer, nullptr);
+  EXPECT_EQ(file->Globals()->initializer, nullptr);
   EXPECT_TRUE(State(*file).coreFlagAtInit);
   const std::vector<ModuleRecordInfo> modules = file->Describe();
   const ModuleRecordInfo* core = FindModule(modules, "net.fixture.core");

@@ -57,7 +57,7 @@ TEST_F(RealModuleTest, DeclaresThreeModuleRecordsWithTheirIdsFlagsAndDependencie
   std::string error;
   std::unique_ptr<ModuleFile> file = ModuleFile::Load(ModulePath(), &error);
   ASSERT_TRUE(file) << error;
-  EXPECT_EQ(file->Maxon()->magic, 21014);
+  EXPECT_EQ(file->Globals()->magic, 21014);
   EXPECT_TRUE(file->ExportsCpuYieldDelegate());
   const std::vector<ModuleRecordInfo> modules = file->Describe();
   ASSERT_EQ(modules.size(), 3u);
@@ -75,7 +75,7 @@ TEST_F(RealModuleTest, DeclaresThreeModuleRecordsWithTheirIdsFlagsAndDependencie
     EXPECT_TRUE(m->id.packedMatches);
     EXPECT_EQ(m->flags & ~kConstructedDefinition, e.flags);
     EXPECT_TRUE(m->flags & records::kConstructed);
-    EXPECT_TRUE(m->pointsToMaxon);
+    EXPECT_TRUE(m->pointsToGlobalRecord);
     for (const TranslationUnitInfo& unit : m->units) {
       SCOPED_TRACE(unit.id.text);
       EXPECT_TRUE(unit.wellFormed);

@@ -8,7 +8,7 @@
 #include "maxon/systeminterface.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {
@@ -52,10 +52,10 @@ constinit ConfigurationTable g_configurationTable{};
 namespace {
 [[maybe_unused]] InitializationRecord* const g_configurationInitializationBuilt =
     ConstructInitialization(g_configurationInitialization, "maxon/configuration",
-                            ConfigurationInit, ConfigurationFree, MAXON_THIS_TRANSLATION_UNIT);
+                            ConfigurationInit, ConfigurationFree, FW_THIS_TRANSLATION_UNIT);
 [[maybe_unused]] DependencyRecord* const g_configurationDependencyBuilt = ConstructDependency(
     g_configurationDependency, EntityBase::TYPE::DEPENDENCY, "configuration",
-    MAXON_THIS_TRANSLATION_UNIT, "maxon/configuration", 0);
+    FW_THIS_TRANSLATION_UNIT, "maxon/configuration", 0);
 }  // namespace
 
 bool ConfigurationRegisterBool(ConfigurationTable& table, const char* name, bool* variable,

@@ -3,7 +3,7 @@
 #include "maxon/configuration.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 

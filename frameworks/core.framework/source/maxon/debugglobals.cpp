@@ -19,7 +19,7 @@
 #include "maxon/diagnostic.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {

@@ -20,7 +20,7 @@
 #include "maxon/threadservices.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {

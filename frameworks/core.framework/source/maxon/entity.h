@@ -14,7 +14,7 @@
 
 namespace maxon {
 
-struct MaxonRecord;
+struct GlobalRecord;
 
 struct EntityBase {
   enum class TYPE : uint32_t {
@@ -110,7 +110,7 @@ struct ModuleRecord {
   EntityBase head;
   EntityBase* entities;       // 72: head of the entity list, newest first
   ModuleRecord* previous;     // 80: the module registered before this one
-  MaxonRecord* maxon;         // 88: &g_maxon
+  GlobalRecord* maxon;         // 88: &g_maxon
   const LiteralId* dependencies;  // 96
   int64_t dependencyCount;    // 104
 };

@@ -4,7 +4,7 @@
 // defined on a separate line: g++ for Windows warns about an initialised `extern` declaration.
 
 #if defined(_WIN32)
-#define MAXON_EXPORT __declspec(dllexport)
+#define FW_EXPORT __declspec(dllexport)
 #else
-#define MAXON_EXPORT __attribute__((visibility("default")))
+#define FW_EXPORT __attribute__((visibility("default")))
 #endif

@@ -4,7 +4,7 @@
 
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 

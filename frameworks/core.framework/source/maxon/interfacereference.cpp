@@ -6,7 +6,7 @@
 #include "maxon/maxonrecord.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {

@@ -5,6 +5,6 @@
 
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
-constinit maxon::MaxonRecord g_maxon{maxon::MAXON_RECORD_VERSION, nullptr, {}, nullptr, nullptr};
+constinit maxon::GlobalRecord g_maxon{maxon::FW_RECORD_VERSION, nullptr, {}, nullptr, nullptr};

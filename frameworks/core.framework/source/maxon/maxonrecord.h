@@ -14,9 +14,9 @@ namespace maxon {
 // for itself). Writes null to *errorOut on success, else an error object of the host.
 using Initializer = void (*)(void** errorOut, EntityBase* entity, EntityBase* requester);
 
-inline constexpr int64_t MAXON_RECORD_VERSION = 21014;
+inline constexpr int64_t FW_RECORD_VERSION = 21014;
 
-struct MaxonRecord {
+struct GlobalRecord {
   int64_t version;            // 0: 21014 from the first instruction on (constant data)
   ModuleRecord* modules;      // 8: the library's module records, newest first
   LiteralId id;               // 16: the host's; empty at load, released at unload
@@ -25,15 +25,15 @@ struct MaxonRecord {
 
   Initializer GetInitializer() const { return initializer; }
 };
-static_assert(sizeof(MaxonRecord) == 48);
-static_assert(offsetof(MaxonRecord, version) == 0);
-static_assert(offsetof(MaxonRecord, modules) == 8);
-static_assert(offsetof(MaxonRecord, id) == 16);
-static_assert(offsetof(MaxonRecord, reserved) == 32);
-static_assert(offsetof(MaxonRecord, initializer) == 40);
+static_assert(sizeof(GlobalRecord) == 48);
+static_assert(offsetof(GlobalRecord, version) == 0);
+static_assert(offsetof(GlobalRecord, modules) == 8);
+static_assert(offsetof(GlobalRecord, id) == 16);
+static_assert(offsetof(GlobalRecord, reserved) == 32);
+static_assert(offsetof(GlobalRecord, initializer) == 40);
 
 }  // namespace maxon
 
 extern "C" {
-MAXON_EXPORT extern maxon::MaxonRecord g_maxon;
+FW_EXPORT extern maxon::GlobalRecord g_maxon;
 }

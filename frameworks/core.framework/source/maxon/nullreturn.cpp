@@ -6,7 +6,7 @@
 #include "maxon/diagnostic.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {
@@ -22,12 +22,12 @@ constinit DeclarationRecord g_unresolvedError{};
 constinit DeclarationRecord g_notImplementedError{};
 
 [[maybe_unused]] DeclarationRecord* const g_nullptrErrorBuilt = ConstructDeclaration(
-    g_nullptrError, "net.maxon.error.nullptr", nullptr, MAXON_THIS_TRANSLATION_UNIT, 0);
+    g_nullptrError, "net.maxon.error.nullptr", nullptr, FW_THIS_TRANSLATION_UNIT, 0);
 [[maybe_unused]] DeclarationRecord* const g_unresolvedErrorBuilt = ConstructDeclaration(
-    g_unresolvedError, "net.maxon.error.unresolved", nullptr, MAXON_THIS_TRANSLATION_UNIT, 0);
+    g_unresolvedError, "net.maxon.error.unresolved", nullptr, FW_THIS_TRANSLATION_UNIT, 0);
 [[maybe_unused]] DeclarationRecord* const g_notImplementedErrorBuilt =
     ConstructDeclaration(g_notImplementedError, "net.maxon.error.functionnotimplemented", nullptr,
-                         MAXON_THIS_TRANSLATION_UNIT, 0);
+                         FW_THIS_TRANSLATION_UNIT, 0);
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 #include "maxon/crashhandlerglobals.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 CpuYieldDelegate g_CpuYieldDelegate = nullptr;
 

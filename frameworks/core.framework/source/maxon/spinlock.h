@@ -15,7 +15,7 @@
 using CpuYieldDelegate = void (*)(void* backoffOrCode, void* lock);
 
 extern "C" {
-MAXON_EXPORT extern CpuYieldDelegate g_CpuYieldDelegate;
+FW_EXPORT extern CpuYieldDelegate g_CpuYieldDelegate;
 }
 
 namespace maxon {

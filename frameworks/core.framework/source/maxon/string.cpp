@@ -10,7 +10,7 @@
 #include "maxon/stringinterface.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {
@@ -114,7 +114,7 @@ InterfaceReferenceRecord* BuildStringReference() {
   WriteStringStubs();
   return ConstructInterfaceReference(
       g_stringInterface, "net.maxon.interface.string", g_stringMethods, nullptr,
-      STRING_BLOB.bytes, STRING_METHOD_COUNT, FillString, nullptr, MAXON_THIS_TRANSLATION_UNIT,
+      STRING_BLOB.bytes, STRING_METHOD_COUNT, FillString, nullptr, FW_THIS_TRANSLATION_UNIT,
       EntityBase::FLAGS::REFERENCE_COPY_ON_WRITE);
 }
 
@@ -140,7 +140,7 @@ namespace {
 [[maybe_unused]] InterfaceReferenceRecord* const g_stringInterfaceBuilt = BuildStringReference();
 [[maybe_unused]] DeclarationRecord* const g_utf8DecodingBuilt =
     ConstructDeclaration(g_utf8Decoding, "net.maxon.stringdecoding.utf8", nullptr,
-                         MAXON_THIS_TRANSLATION_UNIT, 0);
+                         FW_THIS_TRANSLATION_UNIT, 0);
 }  // namespace
 
 const void* Utf8Decoding() {

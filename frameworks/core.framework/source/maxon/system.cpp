@@ -10,7 +10,7 @@
 #include "maxon/systeminterface.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {
@@ -46,7 +46,7 @@ InterfaceReferenceRecord* BuildSystemReference() {
   return ConstructInterfaceReference(g_systemInterface, "net.maxon.interface.system",
                                      g_systemMethods, nullptr, SYSTEM_BLOB.bytes,
                                      SYSTEM_METHOD_COUNT, FillSystem, nullptr,
-                                     MAXON_THIS_TRANSLATION_UNIT, 0);
+                                     FW_THIS_TRANSLATION_UNIT, 0);
 }
 
 }  // namespace

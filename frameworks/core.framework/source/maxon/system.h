@@ -16,4 +16,4 @@ void FreeWithDestructorI(void* object, void (*destructor)(void* object));
 
 }  // namespace maxon
 
-#define MAXON_ALLOC_CLEAR(size) ::maxon::AllocClear((size), __FILE__, __LINE__)
+#define FW_ALLOC_CLEAR(size) ::maxon::AllocClear((size), __FILE__, __LINE__)

@@ -7,7 +7,7 @@
 #include "maxon/interfacereference.h"
 #include "maxon/translationunit.h"
 
-MAXON_CORE_TRANSLATION_UNIT()
+FW_CORE_TRANSLATION_UNIT()
 
 namespace maxon {
 namespace {
@@ -46,7 +46,7 @@ namespace {
     ConstructInterfaceReference(g_threadServicesInterface, "net.maxon.interface.threadservices",
                                 g_threadServicesMethods, nullptr, THREADSERVICES_BLOB.bytes,
                                 THREADSERVICES_METHOD_COUNT, FillThreadServices, nullptr,
-                                MAXON_THIS_TRANSLATION_UNIT, 0);
+                                FW_THIS_TRANSLATION_UNIT, 0);
 }  // namespace
 
 void JobAddReference(void* job) { CallWithJob(THREADSERVICES_ADD_JOB_REFERENCE, job); }

@@ -1,12 +1,12 @@
 #pragma once
 // Every unit of the module declares a translation-unit record before its other records. Put one
 // of these lines at namespace scope near the top of each .cpp, after the includes:
-//   MAXON_PLUGIN_TRANSLATION_UNIT()   units of the plug-in (plugins/facetmender/source)
-//   MAXON_CINEMA_TRANSLATION_UNIT()   units of the host binding layer (cinema.framework)
-//   MAXON_CORE_TRANSLATION_UNIT()     units of the framework runtime (core.framework)
+//   FW_PLUGIN_TRANSLATION_UNIT()   units of the plug-in (plugins/facetmender/source)
+//   FW_CINEMA_TRANSLATION_UNIT()   units of the host binding layer (cinema.framework)
+//   FW_CORE_TRANSLATION_UNIT()     units of the framework runtime (core.framework)
 // The record is named after the unit's source file without directories or extension ("main"); the
 // Windows build records "??" for every unit except the registration units, which record
-// "register". Later records of the unit name MAXON_THIS_TRANSLATION_UNIT as their owner.
+// "register". Later records of the unit name FW_THIS_TRANSLATION_UNIT as their owner.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +43,7 @@ consteval UnitSourceName<N> MakeUnitSourceName(const char (&path)[N]) {
 
 }  // namespace maxon
 
-#define MAXON_TRANSLATION_UNIT_RECORD_(moduleRecord, sourceName, unitFlags)                     \
+#define FW_TRANSLATION_UNIT_RECORD_(moduleRecord, sourceName, unitFlags)                     \
   namespace {                                                                                   \
   constinit ::maxon::TranslationUnitRecord maxon_translationUnit{};                             \
   [[maybe_unused]] ::maxon::TranslationUnitRecord* const maxon_translationUnitBuilt =           \
@@ -52,24 +52,24 @@ consteval UnitSourceName<N> MakeUnitSourceName(const char (&path)[N]) {
   }
 
 #if defined(_WIN32)
-#define MAXON_TRANSLATION_UNIT(moduleRecord, unitFlags) \
-  MAXON_TRANSLATION_UNIT_RECORD_(moduleRecord, "??", unitFlags)
-#define MAXON_REGISTRATION_TRANSLATION_UNIT(moduleRecord)  \
-  MAXON_TRANSLATION_UNIT_RECORD_(moduleRecord, "register", \
+#define FW_TRANSLATION_UNIT(moduleRecord, unitFlags) \
+  FW_TRANSLATION_UNIT_RECORD_(moduleRecord, "??", unitFlags)
+#define FW_REGISTRATION_TRANSLATION_UNIT(moduleRecord)  \
+  FW_TRANSLATION_UNIT_RECORD_(moduleRecord, "register", \
                                  ::maxon::EntityBase::FLAGS::REGISTRATION_UNIT)
 #else
-#define MAXON_TRANSLATION_UNIT(moduleRecord, unitFlags)                                      \
+#define FW_TRANSLATION_UNIT(moduleRecord, unitFlags)                                      \
   namespace {                                                                                \
   constexpr auto maxon_unitSourceName = ::maxon::MakeUnitSourceName(__FILE__);              \
   }                                                                                          \
-  MAXON_TRANSLATION_UNIT_RECORD_(moduleRecord, maxon_unitSourceName.text, unitFlags)
-#define MAXON_REGISTRATION_TRANSLATION_UNIT(moduleRecord) \
-  MAXON_TRANSLATION_UNIT(moduleRecord, ::maxon::EntityBase::FLAGS::REGISTRATION_UNIT)
+  FW_TRANSLATION_UNIT_RECORD_(moduleRecord, maxon_unitSourceName.text, unitFlags)
+#define FW_REGISTRATION_TRANSLATION_UNIT(moduleRecord) \
+  FW_TRANSLATION_UNIT(moduleRecord, ::maxon::EntityBase::FLAGS::REGISTRATION_UNIT)
 #endif
 
-#define MAXON_PLUGIN_TRANSLATION_UNIT() MAXON_TRANSLATION_UNIT(::maxon::g_pluginModuleRecord, 0)
-#define MAXON_CINEMA_TRANSLATION_UNIT() MAXON_TRANSLATION_UNIT(::maxon::g_cinemaModuleRecord, 0)
-#define MAXON_CORE_TRANSLATION_UNIT() MAXON_TRANSLATION_UNIT(::maxon::g_coreModuleRecord, 0)
+#define FW_PLUGIN_TRANSLATION_UNIT() FW_TRANSLATION_UNIT(::maxon::g_pluginModuleRecord, 0)
+#define FW_CINEMA_TRANSLATION_UNIT() FW_TRANSLATION_UNIT(::maxon::g_cinemaModuleRecord, 0)
+#define FW_CORE_TRANSLATION_UNIT() FW_TRANSLATION_UNIT(::maxon::g_coreModuleRecord, 0)
 
 // The unit's own record, as the owner of the unit's other records.
-#define MAXON_THIS_TRANSLATION_UNIT (&maxon_translationUnit.head)
+#define FW_THIS_TRANSLATION_UNIT (&maxon_translationUnit.head)

@@ -2,5 +2,5 @@
 // of its own, so the unit holds only its translation-unit record.
 #include "maxon/translationunit.h"
 
-MAXON_TRANSLATION_UNIT(::maxon::g_pluginModuleRecord,
+FW_TRANSLATION_UNIT(::maxon::g_pluginModuleRecord,
                        ::maxon::EntityBase::FLAGS::FRAMEWORK_REGISTRATION)

@@ -7,7 +7,7 @@
 #include "maxon/literalid.h"
 #include "maxon/translationunit.h"
 
-MAXON_REGISTRATION_TRANSLATION_UNIT(::maxon::g_pluginModuleRecord)
+FW_REGISTRATION_TRANSLATION_UNIT(::maxon::g_pluginModuleRecord)
 
 namespace maxon {
 
@@ -31,6 +31,6 @@ static_assert(maxon::PackLiteralText("net.maxon.math.framework") == 0x181770e28a
     maxon::g_pluginModuleRecord, g_pluginDependencies, std::size(g_pluginDependencies));
 
 [[maybe_unused]] maxon::ModuleRecord* const g_pluginModuleBuilt = maxon::ConstructModule(
-    maxon::g_pluginModuleRecord, "com.tessworks.facetmender", MAXON_THIS_TRANSLATION_UNIT, 0);
+    maxon::g_pluginModuleRecord, "com.tessworks.facetmender", FW_THIS_TRANSLATION_UNIT, 0);
 
 }  // namespace
