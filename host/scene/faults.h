@@ -11,6 +11,9 @@ struct FaultSwitches {
   bool failBitmapLoad = false;      // BitmapLoadFile answers a failure, the bitmap unchanged
   bool failResourceLoad = false;    // ResourceLoad answers null
   bool refuseRegistration = false;  // PluginRegister answers false and keeps nothing
+  bool nullPolygonArray = false;    // ObjectTagDataWritable(5604) answers null, the count stays
+  bool nullPolygonSelection = false;  // ObjectPolygonSelection answers null
+  bool nullUvwHandle = false;       // TagGetDataHandle answers null for a UVW tag
 };
 
 }  // namespace fm::host

@@ -30,7 +30,10 @@ void* ObjectTagDataWritable(void* object, int32_t type, int32_t /*zero*/) {
   if (!o) return nullptr;
   if (auto* p = dynamic_cast<PolygonObject*>(o)) {
     if (type == kPointDataType) return p->Points().empty() ? nullptr : p->Points().data();
-    if (type == kPolygonDataType) return p->Polygons().empty() ? nullptr : p->Polygons().data();
+    if (type == kPolygonDataType) {
+      if (CurrentEnvironment().Faults().nullPolygonArray) return nullptr;
+      return p->Polygons().empty() ? nullptr : p->Polygons().data();
+    }
   }
   VariableTag* records = TagRecords(*o, type);
   return records && !records->Bytes().empty() ? records->Bytes().data() : nullptr;
@@ -50,6 +53,7 @@ int32_t ObjectTagDataCount(void* object, int32_t type) {
 // The polygon object's own polygon selection (lives as long as the object); null for other objects.
 void* ObjectPolygonSelection(void* object) {
   PolygonObject* p = AsPolygonObject(object, "ObjectPolygonSelection");
+  if (CurrentEnvironment().Faults().nullPolygonSelection) return nullptr;
   return p ? &p->PolygonSelection() : nullptr;
 }
 

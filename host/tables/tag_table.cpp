@@ -32,6 +32,7 @@ void* TagGetSelection(void* tag) {
 void* TagGetDataHandle(void* tag) {
   Tag* t = AsTag(tag, "TagGetDataHandle");
   if (!t) return nullptr;
+  if (t->Type() == kUvwTagType && CurrentEnvironment().Faults().nullUvwHandle) return nullptr;
   auto* data = dynamic_cast<VariableTag*>(t);
   if (!data)
     Diagnose("TagGetDataHandle: tag type " + std::to_string(t->Type()) + " has no records");

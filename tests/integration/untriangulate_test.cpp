@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "host/framework/memory.h"
 #include "host/scene/tags.h"
 #include "meshes.h"
 #include "module_fixture.h"
@@ -277,6 +278,68 @@ TEST_F(Untriangulate, AbsorbedPartnersBitGoesToItsQuadrangle) {
   EXPECT_TRUE(Run());
   EXPECT_EQ(Indices(object.PolygonSelection()), std::vector<int32_t>{0});
   EXPECT_EQ(Indices(tag.Elements()), std::vector<int32_t>{1});
+}
+
+}  // namespace
+}  // namespace fm::test
+
+namespace fm::test {
+namespace {
+
+// What a host may fail to give: the command treats it as nothing to merge, no selection or no
+// UVW, and never crashes.
+class HostRefusals : public ModuleFixture {
+ protected:
+  host::PolygonObject& Pairs() {
+    host::PolygonObject& object = Doc().AddPolygonObject("Obj");
+    object.Points().resize(8);
+    object.Polygons() = {{0, 1, 2, 2}, {0, 2, 3, 3}, {4, 5, 6, 6}, {4, 6, 7, 7}};
+    object.SetSelected(true);
+    return object;
+  }
+};
+
+TEST_F(HostRefusals, CompactionCopyRefusedLeavesTheObjectUntouched) {
+  host::PolygonObject& object = Pairs();
+  const std::vector<PolygonRecord> before = object.Polygons();
+  // The copy for the compaction is the only block the module asks for during a run.
+  host::AllocationFault().Nth(1);
+  EXPECT_TRUE(Run());
+  host::AllocationFault().Off();
+  EXPECT_EQ(Console()[5], "Obj: 0 Quadrangles");
+  EXPECT_EQ(object.Polygons(), before);
+  EXPECT_EQ(Count(UiEventKind::UndoAdd), 0u);
+  EXPECT_EQ(Count(UiEventKind::NodeMessage), 0u);
+}
+
+TEST_F(HostRefusals, PolygonsWithoutAnArrayAreNothingToDo) {
+  host::PolygonObject& object = Pairs();
+  Env().Faults().nullPolygonArray = true;
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Console(), (std::vector<std::string>{kRule, "Facetmender 1.01.0", kRule, Text(10003), kRule}));
+  EXPECT_EQ(object.PolygonCount(), 4);
+}
+
+TEST_F(HostRefusals, NullSelectionIsAnEmptySelection) {
+  host::PolygonObject& object = Pairs();
+  Env().Faults().nullPolygonSelection = true;
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Console()[5], "Obj: 2 Quadrangles");
+  EXPECT_EQ(object.Polygons(), (std::vector<PolygonRecord>{{0, 1, 2, 3}, {4, 5, 6, 7}}));
+}
+
+TEST_F(HostRefusals, UvwTagWithoutDataIsNoUvw) {
+  host::PolygonObject& object = Pairs();
+  host::UvwTag& uvw = object.AddUvwTag();
+  for (int32_t i = 0; i < 4; ++i) uvw.Set(i, Uvw(i));
+  Env().Faults().nullUvwHandle = true;
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(Console()[5], "Obj: 2 Quadrangles");
+  EXPECT_EQ(object.Polygons(), (std::vector<PolygonRecord>{{0, 1, 2, 3}, {4, 5, 6, 7}}));
+  // Untouched by the module; only shortened by the host's resize.
+  ASSERT_EQ(uvw.Count(), 2);
+  EXPECT_EQ(uvw.Get(0), Uvw(0));
+  EXPECT_EQ(uvw.Get(1), Uvw(1));
 }
 
 }  // namespace
