@@ -1,6 +1,7 @@
 #include "host/fmhost/run.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -63,6 +64,12 @@ std::string CommandLabel(const HostedCommand& command) {
   return std::to_string(command.id) + " \"" + command.name + "\"";
 }
 
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
 void List(const ModuleHost& host, const std::string& folder, bool json, std::ostream& out) {
   const std::vector<LoadedModuleInfo> modules = host.Modules();
   const std::vector<const HostedCommand*> commands = host.Commands();
@@ -88,6 +95,19 @@ void List(const ModuleHost& host, const std::string& folder, bool json, std::ost
   out << "plug-in folder " << folder << '\n';
   for (const LoadedModuleInfo& module : modules) {
     out << "  module " << module.file << '\n';
+    // What the file declared to the framework: its module records (newest first), each with its
+    // dependencies and translation units. Flags are shown as stored, with the construction bits
+    // (CONSTRUCTED | DEFINITION = 0x201) the records give themselves.
+    for (const ModuleRecordInfo& record : module.records) {
+      out << "    framework module \"" << record.id.text << "\" " << Hex(record.id.packed)
+          << " flags " << Hex(record.flags) << " owner \"" << record.owner << "\"\n";
+      for (const LiteralInfo& dependency : record.dependencies) {
+        out << "      depends on \"" << dependency.text << "\" " << Hex(dependency.packed) << '\n';
+      }
+      for (const TranslationUnitInfo& unit : record.units) {
+        out << "      unit \"" << unit.id.text << "\" flags " << Hex(unit.flags) << '\n';
+      }
+    }
     bool any = false;
     for (const HostedCommand* command : commands) {
       if (command->module != module.file) continue;

@@ -240,6 +240,17 @@ TEST_F(FmhostTest, ListShowsTheModuleAndItsCommand) {
   EXPECT_NE(run.out.find("facetmender" FM_MODULE_SUFFIX "\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("    command 1050896 \""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("help: Facetmender 1.01.0"), std::string::npos) << run.out;
+  // What the module file declared to the framework.
+  for (const char* line :
+       {"framework module \"com.tessworks.facetmender\" 0x196f51c780968 flags 0x201 owner \"register\"",
+        "depends on \"net.maxon.c4d.cinema.framework\" 0x1e459d5288338",
+        "depends on \"net.maxon.core.framework\" 0x1854b7897c12b",
+        "depends on \"net.maxon.math.framework\" 0x181770e28a954",
+        "framework module \"net.maxon.core.framework\" 0x1854b7897c12b flags 0x8001201",
+        "framework module \"net.maxon.c4d.cinema.framework\" 0x1e459d5288338 flags 0x8001201",
+        "unit \"register\" flags 0x301"}) {
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  }
   const test::ProcessResult json = Fmhost({"--list", "--json"});
   ASSERT_EQ(json.exitCode, 0) << json.err;
   EXPECT_NE(json.out.find("\"commands\": [{\"id\": 1050896, "), std::string::npos) << json.out;
