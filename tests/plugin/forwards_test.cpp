@@ -12,6 +12,7 @@
 
 #include "forwards.h"
 #include "hosttables.h"
+#include "memberentry.h"
 
 namespace fm {
 namespace {
@@ -45,24 +46,7 @@ struct FakeNode {
   }
 };
 
-// Stores a member function of the fake host's class as a table entry of the layout being built.
-#ifdef _WIN32
-template <auto Method, typename R, typename... A>
-R Thunk(void* self, A... args) {
-  return (static_cast<FakeNode*>(self)->*Method)(args...);
-}
-template <auto Method, typename R, typename... A>
-void SetMember(MemberEntry<R, A...>& entry) {
-  entry = &Thunk<Method, R, A...>;
-}
-#else
-template <auto Method, typename R, typename... A>
-void SetMember(MemberEntry<R, A...>& entry) {
-  auto member = Method;
-  static_assert(sizeof(member) == sizeof(entry));
-  std::memcpy(static_cast<void*>(&entry), &member, sizeof(entry));
-}
-#endif
+using test::SetMember;
 
 // Path words of the fake host hold host-string-like objects: a reference word, then the object.
 struct FakeString {

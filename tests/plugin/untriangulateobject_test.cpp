@@ -13,6 +13,7 @@
 
 #include "facetmender.h"
 #include "hosttables.h"
+#include "memberentry.h"
 #include "maxon/systeminterface.h"
 #include "quadmesh.h"
 
@@ -72,23 +73,7 @@ FakeSelection* AsSelection(void* p) { return static_cast<FakeSelection*>(p); }
 
 // ---- its tables --------------------------------------------------------------------------------
 
-#ifdef _WIN32
-template <auto Method, typename R, typename... A>
-R Thunk(void* self, A... args) {
-  return (static_cast<FakeNode*>(self)->*Method)(args...);
-}
-template <auto Method, typename R, typename... A>
-void SetMember(MemberEntry<R, A...>& entry) {
-  entry = &Thunk<Method, R, A...>;
-}
-#else
-template <auto Method, typename R, typename... A>
-void SetMember(MemberEntry<R, A...>& entry) {
-  auto member = Method;
-  static_assert(sizeof(member) == sizeof(entry));
-  std::memcpy(static_cast<void*>(&entry), &member, sizeof(entry));
-}
-#endif
+using test::SetMember;
 
 void* FakeAllocClear(int64_t size, const maxon::AllocationSite*) {
   if (g_allocationsLeft-- <= 0) return nullptr;
