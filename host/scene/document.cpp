@@ -8,6 +8,14 @@ void Collect(const Object& object, bool selectedOnly, std::vector<Object*>& out)
   for (const auto& child : object.Children()) Collect(*child, selectedOnly, out);
 }
 
+Object* Find(const Object& object, const std::string& name) {
+  if (object.Name() == name) return const_cast<Object*>(&object);
+  for (const auto& child : object.Children()) {
+    if (Object* found = Find(*child, name)) return found;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 Document::Document(std::string name) : name_(std::move(name)) {}
@@ -15,7 +23,7 @@ Document::Document(std::string name) : name_(std::move(name)) {}
 Object& Document::AddObject(std::unique_ptr<Object> object, Object* parent) {
   if (parent) return parent->AddChild(std::move(object));
   roots_.push_back(std::move(object));
-  Node::LinkSiblings(roots_);
+  Node::LinkAppended(roots_);
   return *roots_.back();
 }
 
@@ -41,8 +49,8 @@ std::vector<Object*> Document::SelectedObjects() const {
 }
 
 Object* Document::FindObject(const std::string& name) const {
-  for (Object* object : AllObjects()) {
-    if (object->Name() == name) return object;
+  for (const auto& root : roots_) {
+    if (Object* found = Find(*root, name)) return found;
   }
   return nullptr;
 }

@@ -36,13 +36,14 @@ class Node {
   Node* Next() const { return next_; }
   Node* Down() const { return down_; }
 
-  // Re-threads the sibling links of an owning list after it changed. The owners (objects for
-  // children and tags, documents for top-level objects) call this after every insertion.
+  // Threads the node just appended to an owning list behind its predecessor. Only those two
+  // nodes are touched, so building a list of n siblings costs O(n), not O(n²). The owners
+  // (objects for children and tags, documents for top-level objects) call this after every append.
   template <typename T>
-  static void LinkSiblings(const std::vector<std::unique_ptr<T>>& list) {
-    for (size_t i = 0; i < list.size(); ++i) {
-      list[i]->next_ = i + 1 < list.size() ? list[i + 1].get() : nullptr;
-    }
+  static void LinkAppended(const std::vector<std::unique_ptr<T>>& list) {
+    if (list.empty()) return;
+    list.back()->next_ = nullptr;
+    if (list.size() > 1) list[list.size() - 2]->next_ = list.back().get();
   }
 
  protected:

@@ -7,7 +7,7 @@ Object::Object(int32_t type, std::string name) : Node(NodeKind::Object, type, st
 Object& Object::AddChild(std::unique_ptr<Object> child) {
   child->parent_ = this;
   children_.push_back(std::move(child));
-  LinkSiblings(children_);
+  LinkAppended(children_);
   SetDown(children_.front().get());
   return *children_.back();
 }
@@ -15,7 +15,7 @@ Object& Object::AddChild(std::unique_ptr<Object> child) {
 Tag& Object::AddTag(std::unique_ptr<Tag> tag) {
   tag->host_ = this;
   tags_.push_back(std::move(tag));
-  LinkSiblings(tags_);
+  LinkAppended(tags_);
   return *tags_.back();
 }
 
