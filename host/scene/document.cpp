@@ -36,6 +36,11 @@ Object& Document::AddGroupObject(std::string name, Object* parent, int32_t type)
   return AddObject(std::make_unique<Object>(type, std::move(name)), parent);
 }
 
+void Document::Clear() {
+  undo_ = UndoHistory();  // its steps point at the objects, so it goes first
+  roots_.clear();
+}
+
 std::vector<Object*> Document::AllObjects() const {
   std::vector<Object*> out;
   for (const auto& root : roots_) Collect(*root, false, out);

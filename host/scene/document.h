@@ -38,6 +38,10 @@ class Document {
   // Finds an object by name (the first in tree order), or null.
   Object* FindObject(const std::string& name) const;
 
+  // Removes every object and forgets the undo history; the name stays. A host that runs many
+  // scenes one after another reuses its document this way.
+  void Clear();
+
   UndoHistory& Undo() { return undo_; }
   const UndoHistory& Undo() const { return undo_; }
 

@@ -138,5 +138,21 @@ TEST(ObjectTree, SelectedObjectsComeInTreeOrderDepthFirst) {
   EXPECT_EQ(document.FindObject("none"), nullptr);
 }
 
+TEST(ObjectTree, ClearedDocumentStartsAfreshAndForgetsItsUndoSteps) {
+  Document document("scene");
+  PolygonObject& old = document.AddPolygonObject("old");
+  document.Undo().Add(kUndoChangeObject, old);
+  document.Clear();
+  EXPECT_TRUE(document.Objects().empty());
+  EXPECT_EQ(document.Undo().GroupCount(), 0u);
+  EXPECT_FALSE(document.Undo().Undo());
+  EXPECT_EQ(document.Name(), "scene");
+
+  Object& first = document.AddGroupObject("first");
+  EXPECT_EQ(document.FirstObject(), &first);
+  EXPECT_EQ(first.Next(), nullptr);
+  EXPECT_EQ(document.FindObject("old"), nullptr);
+}
+
 }  // namespace
 }  // namespace fm::host
