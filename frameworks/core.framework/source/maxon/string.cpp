@@ -126,10 +126,11 @@ constinit PlaceholderObject g_decodingPlaceholder{};
 
 constinit DeclarationRecord g_utf8Decoding{};
 
-// The reference word sits directly before the host's string object.
-std::atomic_ref<int64_t> ReferenceWord(StringObject* string) {
-  return std::atomic_ref<int64_t>(*reinterpret_cast<int64_t*>(reinterpret_cast<char*>(string) -
-                                                              sizeof(int64_t)));
+// The reference word sits directly before the host's string object. It is changed through the
+// compiler's atomic built-ins rather than std::atomic_ref, which the macOS C++ library we build
+// against does not have.
+int64_t* ReferenceWord(StringObject* string) {
+  return reinterpret_cast<int64_t*>(reinterpret_cast<char*>(string) - sizeof(int64_t));
 }
 
 }  // namespace
@@ -174,12 +175,12 @@ int64_t StringGetLength(const StringObject* string) {
 
 void StringAddReference(StringObject* string) {
   if (string == nullptr) return;
-  ReferenceWord(string).fetch_add(16, std::memory_order_relaxed);
+  __atomic_fetch_add(ReferenceWord(string), int64_t{16}, __ATOMIC_RELAXED);
 }
 
 void StringRelease(StringObject* string) {
   if (string == nullptr) return;
-  const int64_t before = ReferenceWord(string).fetch_sub(16, std::memory_order_acq_rel);
+  const int64_t before = __atomic_fetch_sub(ReferenceWord(string), int64_t{16}, __ATOMIC_ACQ_REL);
   if (before >= 32) return;
   auto free = SlotAs<void (*)(StringObject*)>(g_stringInterface, STRING_FREE);
   if (free != nullptr) free(string);
