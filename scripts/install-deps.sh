@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the Windows cross build need, when missing.
+# Installs the Debian packages the build, the tests and the Windows and macOS cross builds need,
+# when missing, and the zig compiler of the macOS build from npm (scripts/install-zig.sh).
 set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libcli11-dev
-      g++-mingw-w64-x86-64-posix wine64 binutils-mingw-w64-x86-64)
+      g++-mingw-w64-x86-64-posix wine64 binutils-mingw-w64-x86-64
+      lld llvm)
+# npm comes with Node.js; only a machine without either takes Debian's.
+command -v npm >/dev/null || pkgs+=(nodejs npm)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -13,3 +18,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+"$root/scripts/install-zig.sh"
