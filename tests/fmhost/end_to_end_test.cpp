@@ -107,6 +107,35 @@ TEST_F(FmhostTest, TriangulatedQuadMeshesComeBackAsTheirQuads) {
   }
 }
 
+// Quadrangles that repeat a corner (a, b, c, a) and (a, b, b, d) split into (a, b, c), (a, c, a) and
+// (a, b, b), (a, b, d) pair up like any others, mixed with ordinary quadrangles, and the console,
+// the summary and the written polygons agree on how many came back.
+TEST_F(FmhostTest, QuadranglesWithARepeatedCornerComeBack) {
+  QuadMesh panel = examples::Panel(4, 3);
+  for (size_t k = 0; k < panel.quads.size(); ++k) {
+    if (k % 3 == 0) {
+      panel.quads[k][3] = panel.quads[k][0];
+      panel.quadUvs[k][3] = panel.quadUvs[k][0];
+    } else if (k % 3 == 1) {
+      panel.quads[k][2] = panel.quads[k][1];
+      panel.quadUvs[k][2] = panel.quadUvs[k][1];
+    }
+  }
+  for (const Form form : {Form::kSideBySide, Form::kHalves}) {
+    SCOPED_TRACE(form == Form::kHalves ? "halves" : "side by side");
+    const std::string input = Write("in.obj", examples::ObjText({{&panel, form}}));
+    const test::ProcessResult run =
+        Fmhost({input, "-o", Path("out.obj"), "--json", "--undo-check"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ExpectMesh(Path("out.obj"), examples::QuadObj(panel));
+    EXPECT_NE(run.out.find("\"polygonsBefore\": 24, \"polygonsAfter\": 12, \"quadsMade\": 12}"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.err.find("panel: 12 Quadrangles\n"), std::string::npos) << run.err;
+    fs::remove(Path("out.obj"));
+  }
+}
+
 TEST_F(FmhostTest, EveryObjectIsProcessedUnlessSomeAreSelected) {
   const QuadMesh torus = examples::Torus(8, 6), panel = examples::Panel(4, 3);
   const std::string input = Write(

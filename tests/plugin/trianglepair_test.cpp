@@ -51,6 +51,13 @@ const MergeCase kMerges[] = {
     {"split quad (a, b, c) + (a, c, d)", {4, 5, 6, 6}, {4, 6, 7, 7}, {4, 5, 6, 7}, {A.a, A.b, A.c, B.c}},
     // Edge a->b has a negative apex; the search goes on and b->c matches.
     {"negative apex skipped", {0, 1, -1, -1}, {1, 0, -1, -1}, {0, 1, 0, -1}, {A.a, A.b, B.b, A.c}},
+    // Quadrangles that repeat a corner were split like any other and come back like any other.
+    {"quadrangle (a, b, c, a)", {0, 1, 2, 2}, {0, 2, 0, 0}, {0, 1, 2, 0}, {A.a, A.b, A.c, B.c}},
+    {"apex equal to the edge's end on a->b", {0, 1, 2, 2}, {1, 0, 1, 1}, {0, 1, 1, 2}, {A.a, B.c, A.b, A.c}},
+    {"apex equal to the edge's start on b->c", {0, 1, 2, 2}, {2, 1, 1, 1}, {0, 1, 1, 2}, {A.a, A.b, B.c, A.c}},
+    {"degenerate first (a, b, b) along c->a", {0, 1, 1, 1}, {0, 1, 3, 3}, {0, 1, 1, 3}, {A.a, A.b, A.c, B.c}},
+    // a->b would make the dead (0, 0, 1, 0), b->c the triangle (0, 1, 0, 0); c->a makes a quadrangle.
+    {"dead and triangle results passed over", {0, 1, 0, 0}, {1, 0, 0, 0}, {0, 1, 0, 1}, {A.a, A.b, A.c, B.a}},
 };
 
 TEST(MergeTrianglePair, MatchingPairsBecomeTheQuadrangle) {
@@ -104,10 +111,13 @@ const NoPairCase kNoPairs[] = {
     {"no shared point", {0, 1, 2, 2}, {3, 4, 5, 5}},
     {"one shared point only", {0, 1, 2, 2}, {1, 3, 4, 4}},
     {"negative apex on the only matching edge", {0, 1, 2, 2}, {1, 0, -1, -1}},
-    // A partner with only two distinct corners is no half of a quadrangle; merging it would give
-    // (0, 0, 1, 2), a record the compaction drops, losing the first triangle.
-    {"degenerate partner, apex on the shared edge", {0, 1, 2, 2}, {1, 0, 0, 0}},
-    {"degenerate partner on edge b->c", {0, 1, 2, 2}, {2, 1, 1, 1}},
+    // Merges that would not make a live quadrangle. A dead record (a == b) is dropped by the
+    // compaction, losing the first triangle; one with c == d would count a quadrangle never made.
+    {"a->b with apex a: dead (0, 0, 1, 2)", {0, 1, 2, 2}, {1, 0, 0, 0}},
+    {"b->c with apex c: triangle (0, 1, 2, 2)", {0, 1, 2, 2}, {2, 1, 2, 2}},
+    {"c->a with apex c: triangle (0, 1, 2, 2)", {0, 1, 2, 2}, {0, 2, 2, 2}},
+    {"degenerate first (a, b, b) along a->b: triangle (0, 3, 1, 1)", {0, 1, 1, 1}, {1, 0, 3, 3}},
+    {"dead first (a, a, c) along b->c: dead (0, 0, 3, 2)", {0, 0, 2, 2}, {2, 0, 3, 3}},
 };
 
 TEST(MergeTrianglePair, NonMatchingPairsChangeNothing) {

@@ -10,12 +10,12 @@
 
 namespace fm {
 
-// On a match at edge k of the first polygon, the apex p goes between the edge's two corners, so
-// the quadrangle keeps the first triangle's winding: k 0 gives (a, p, b, c), k 1 (a, b, p, c),
-// k 2 (a, b, c, p). The first UVW record is rearranged the same way, the partner's UVW vector of
-// the apex corner taking p's place, so every UVW vector stays with its point; it is left alone
-// when `firstUvw` is null (then `partnerUvw` is not read either). The partner is cleared to
-// (0, 0, 0, 0). Without a match nothing changes and the answer is false.
+// On a match at edge k of the first polygon, the first polygon becomes the quadrangle the search
+// made (the apex p between the edge's two corners; see InsertApex). The first UVW record is
+// rearranged the same way, the partner's UVW vector of the apex corner taking p's place, so every
+// UVW vector stays with its point; it is left alone when `firstUvw` is null (then `partnerUvw` is
+// not read either). The partner is cleared to (0, 0, 0, 0). Without a match nothing changes and
+// the answer is false.
 // `first` and `partner` must be valid, distinct indices; they are not checked.
 inline bool MergeTrianglePair(PolygonRecord* polygons, UvwRecord* firstUvw,
                               const UvwRecord* partnerUvw, int32_t first, int32_t partner) {
@@ -24,12 +24,7 @@ inline bool MergeTrianglePair(PolygonRecord* polygons, UvwRecord* firstUvw,
   const SharedEdge shared = FindSharedEdge(p, q);
   if (shared.edge < 0) return false;
 
-  const PolygonRecord t = p;
-  switch (shared.edge) {
-    case 0: p = {t.a, shared.apex, t.b, t.c}; break;
-    case 1: p = {t.a, t.b, shared.apex, t.c}; break;
-    default: p = {t.a, t.b, t.c, shared.apex}; break;
-  }
+  p = shared.quad;
 
   if (firstUvw != nullptr) {
     assert(partnerUvw != nullptr && "a first UVW record needs the partner's");
