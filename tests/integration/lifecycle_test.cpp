@@ -287,6 +287,26 @@ TEST_F(Lifecycle, RegistrationRecordAndRepeatedStarts) {
   EXPECT_EQ(Main(3), 1);
 }
 
+// A refused object has no owner: the module must not free it, since a host may keep or release
+// what it refused. Exactly one block, the command object, stays behind.
+TEST_F(Lifecycle, ARefusedRegistrationLeavesTheCommandObjectAlive) {
+  ASSERT_EQ(Attach(), 1);
+  ASSERT_EQ(LoadResources(), 1);
+  Env().Faults().refuseRegistration = true;
+  const int64_t blocks = host::LiveAllocationCount();
+  const int64_t foreign = host::ForeignFreeCount();
+  EXPECT_EQ(Start(), 0);
+  EXPECT_TRUE(Env().Registrations().empty());
+  ASSERT_EQ(host::LiveAllocationCount(), blocks + 1);
+  const host::AllocationRecord object = host::LiveAllocations().back();
+  EXPECT_EQ(object.size, 8) << "one virtual-table pointer";
+  EXPECT_EQ(host::ForeignFreeCount(), foreign);
+  // The host gives the unowned block back itself, once.
+  host::HostFreeWithDestructor(const_cast<void*>(object.block), nullptr);
+  EXPECT_EQ(host::LiveAllocationCount(), blocks);
+  EXPECT_EQ(Main(3), 1);
+}
+
 TEST_F(Lifecycle, FailedObjectAllocationFailsTheStart) {
   ASSERT_EQ(Attach(), 1);
   ASSERT_EQ(LoadResources(), 1);

@@ -142,10 +142,9 @@ struct Lifecycle : ::testing::Test {
     general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, String name, void* record, int32_t size) {
       g_log.push_back("register " + std::to_string(api) + " " + std::to_string(kind) + " " + std::to_string(id) + " '" +
                       TextOf(name) + "' " + std::to_string(size));
-      if (!g_acceptRegistration) return false;
       const auto* bytes = static_cast<const uint8_t*>(record);
       g_record.assign(bytes, bytes + size);
-      return true;
+      return g_acceptRegistration;
     };
     strings.empty = reinterpret_cast<String>(&g_empty.text);
     bitmap.BitmapAlloc = []() -> void* {
@@ -430,14 +429,24 @@ TEST_F(Lifecycle, RegistersWithoutIconAndWithoutResources) {
   record.release(record.object);
 }
 
-TEST_F(Lifecycle, ARefusedRegistrationLeavesNothingBehind) {
+TEST_F(Lifecycle, ARefusedRegistrationLeavesTheObjectToTheHost) {
   ASSERT_EQ(1, Attach());
   g_acceptRegistration = false;
   const int allocations = g_liveAllocations;
   EXPECT_EQ(0, c4d_main(2, nullptr, nullptr, nullptr));
   EXPECT_EQ(1, Count("register"));
-  EXPECT_EQ(1, Count("bitmap free"));
-  EXPECT_EQ(allocations, g_liveAllocations) << "the command object nobody owns is released";
+  EXPECT_EQ(1, Count("bitmap free")) << "icon and help text are still released";
+  EXPECT_EQ(nullptr, g_freedObject) << "a host may still hold the object: the module never frees it";
+  EXPECT_EQ(allocations + 1, g_liveAllocations);
+
+  // This host kept the refused record and releases the object once, as a real host may; had the
+  // module freed it too, this would be the second free.
+  ASSERT_EQ(sizeof(CommandRegistrationRecord), g_record.size());
+  CommandRegistrationRecord record;
+  std::memcpy(static_cast<void*>(&record), g_record.data(), sizeof(record));
+  record.release(record.object);
+  EXPECT_EQ(static_cast<void*>(record.object), g_freedObject);
+  EXPECT_EQ(allocations, g_liveAllocations);
 }
 
 TEST_F(Lifecycle, NoCommandObjectMeansNoRegistration) {

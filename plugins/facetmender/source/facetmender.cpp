@@ -329,8 +329,9 @@ bool RegisterUntriangulateCommand() {
                                 static_cast<int32_t>(sizeof(record)));
   }
 
-  // A refused registration leaves the object with nobody to release it but us.
-  if (command != nullptr && !registered) ReleaseCommandObject(command);
+  // The object is the host's from the registration call on, even when it refuses: a host may keep
+  // or release a refused object, so freeing it here could free it twice. Left unowned, it costs
+  // eight bytes.
   if (icon != nullptr) BitmapFree(&icon);
   maxon::StringRelease(help);
   return registered;
