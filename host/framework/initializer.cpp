@@ -1,6 +1,8 @@
 #include "host/framework/initializer.h"
 
 #include <atomic>
+#include <cstddef>
+#include <string_view>
 
 #include "host/framework/binder.h"
 #include "host/framework/declarations.h"
@@ -19,10 +21,21 @@ void* Fail(const HostError* error) {
   return const_cast<HostError*>(error);
 }
 
-void* ResolveReference(records::EntityHead* hostRecord, records::EntityHead* requester) {
+// `idAddress` is where the requesting reference keeps its id. The id must name the interface
+// `hostRecord` stands for: its packed word is compared before its text is read, so a pointer to
+// anything else is turned away without following what it holds. Only then is the record behind
+// the id looked at, and only a reference this host bound to `hostRecord` is re-bound through it.
+void* ResolveReference(records::EntityHead* hostRecord, std::string_view interfaceId,
+                       void* idAddress) {
   g_referenceCalls.fetch_add(1, std::memory_order_relaxed);
-  // Only a reference this host bound to `hostRecord` may be re-bound through it.
-  if (requester == nullptr) return Fail(NullptrError());
+  if (idAddress == nullptr) return Fail(NullptrError());
+  const auto* id = static_cast<const records::LiteralId*>(idAddress);
+  if ((id->packed & ~records::kLiteralOwnedBit) != records::PackLiteral(interfaceId) ||
+      id->text == nullptr || interfaceId != id->text) {
+    return Fail(IllegalArgumentError());
+  }
+  auto* requester = reinterpret_cast<records::EntityHead*>(static_cast<char*>(idAddress) -
+                                                           offsetof(records::EntityHead, id));
   if (requester->type != records::kNonvirtualInterface || requester->resolving != hostRecord)
     return Fail(IllegalArgumentError());
   auto* reference = reinterpret_cast<records::InterfaceReferenceRecord*>(requester);
@@ -40,12 +53,12 @@ void* ResolveDeclaration(records::EntityHead* entity) {
 
 }  // namespace
 
-void HostInitializer(void** errorOut, records::EntityHead* entity, records::EntityHead* requester) {
+void HostInitializer(void** errorOut, records::EntityHead* entity, void* requester) {
   if (errorOut == nullptr) return;
   if (entity == nullptr) {
     *errorOut = Fail(NullptrError());
-  } else if (!InterfaceOfRecord(entity).empty()) {
-    *errorOut = ResolveReference(entity, requester);
+  } else if (const std::string_view interfaceId = InterfaceOfRecord(entity); !interfaceId.empty()) {
+    *errorOut = ResolveReference(entity, interfaceId, requester);
   } else if (entity->type == records::kDeclaration) {
     *errorOut = ResolveDeclaration(entity);
   } else {

@@ -1,7 +1,8 @@
 #pragma once
 // The initialiser the host stores in g_maxon. Modules call it to resolve late:
-// - an interface reference: init(&err, reference->resolving, reference) re-binds the reference's
-//   table; success exactly when every slot then has a host implementation;
+// - an interface reference: init(&err, reference->resolving, &reference->id) re-binds the
+//   reference's table; the id names the interface, and the reference record is found from the
+//   id's fixed offset in it. Success exactly when every slot then has a host implementation;
 // - a declaration: init(&err, declaration, declaration) stores the host's object for the
 //   declaration's id in its cached-object field; an error when the host has no such object.
 // The error written to *errorOut is null on success, else one of the host's error objects.
@@ -12,7 +13,7 @@
 
 namespace fm::host {
 
-void HostInitializer(void** errorOut, records::EntityHead* entity, records::EntityHead* requester);
+void HostInitializer(void** errorOut, records::EntityHead* entity, void* requester);
 
 struct InitializerCallCounts {
   int64_t references;    // re-binding requests

@@ -124,8 +124,10 @@ struct DependencyRecord {
   const char* source;
 };
 
-// Resolves `entity` for `requester`; writes an error pointer to *errorOut (null on success).
-using Initializer = void (*)(void** errorOut, EntityHead* entity, EntityHead* requester);
+// Resolves `entity` for a requester; writes an error pointer to *errorOut (null on success). For
+// late binding the requester is the address of the id inside the interface reference record; for
+// a declaration it is the declaration itself.
+using Initializer = void (*)(void** errorOut, EntityHead* entity, void* requester);
 
 constexpr int64_t kGlobalRecordVersion = 21014;
 

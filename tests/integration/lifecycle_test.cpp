@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/framework/initializer.h"
 #include "host/framework/memory.h"
 #include "host/framework/strings.h"
+#include "host/framework/switches.h"
 #include "host/loader/command_record.h"
 #include "host/loader/module_file.h"
 #include "host/tables/environment.h"
@@ -284,6 +286,30 @@ TEST_F(Lifecycle, RegistrationRecordAndRepeatedStarts) {
   ASSERT_TRUE(text.has_value());
   EXPECT_EQ(host::ToUtf8(*text), "");
   host::Release(*text);
+  EXPECT_EQ(Main(3), 1);
+}
+
+// A method the host could not bind at load is bound late, through the host's initialiser, the
+// first time the module calls it: here SetCString, which makes the registration's help text. The
+// host re-binds the whole string reference it finds from the id; since it lacks other string
+// methods it still answers "unresolved", so that first call fails, but every later one goes
+// straight to the host.
+TEST_F(Lifecycle, AMethodBoundLateThroughTheInitialiserStaysBound) {
+  module_.reset();
+  host::OmitMethod("SetCString@5c5e8978bfe2a356");
+  Load(kModuleFile);
+  host::ClearSwitches();
+  host::ResetInitializerCalls();
+  ASSERT_EQ(Attach(), 1);
+  ASSERT_EQ(LoadResources(), 1);
+  EXPECT_EQ(Start(), 1);
+  EXPECT_EQ(host::InitializerCalls().references, 1);
+  EXPECT_EQ(Start(), 1);
+  ASSERT_EQ(Env().Registrations().size(), 2u);
+  EXPECT_EQ(Env().Registrations()[0].help, "") << "the call that asked for the binding";
+  EXPECT_NE(Env().Registrations()[0].icon, nullptr) << "the icon's name was made after it";
+  EXPECT_EQ(Env().Registrations()[1].help, "Facetmender 1.01.0");
+  EXPECT_EQ(host::InitializerCalls().references, 1) << "bound for good";
   EXPECT_EQ(Main(3), 1);
 }
 

@@ -124,6 +124,27 @@ TEST_F(BindingTest, LateResolutionForwardsOnceTheHostHasTheMethod) {
             reinterpret_cast<void*>(&HostInit));
 }
 
+maxon::EntityBase* g_askedEntity = nullptr;
+void* g_askedRequester = nullptr;
+void RecordingInitializer(void** errorOut, maxon::EntityBase* entity, void* requester) {
+  g_askedEntity = entity;
+  g_askedRequester = requester;
+  *errorOut = nullptr;
+}
+
+// The host finds the requesting reference from the id's fixed offset in it, so the id's address,
+// not the record's, is what it must get.
+TEST_F(BindingTest, LateResolutionHandsTheInitialiserTheReferencesId) {
+  host_.BindAll();
+  InterfaceReferenceRecord* string = host_.Reference("net.maxon.interface.string");
+  ASSERT_NE(string->head.resolving, nullptr);
+  g_maxon.initializer = &RecordingInitializer;
+  EXPECT_TRUE(maxon::ResolveReference(*string, false));
+  host_.InstallInitializer(true);
+  EXPECT_EQ(g_askedEntity, string->head.resolving);
+  EXPECT_EQ(g_askedRequester, static_cast<void*>(&string->head.id));
+}
+
 TEST_F(BindingTest, AnInterfaceTheHostLacksIsReportedWithoutAskingTheInitialiser) {
   fmtest::FakeHost* host = &host_;
   host->BindAll();

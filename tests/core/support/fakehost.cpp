@@ -155,8 +155,7 @@ void FakeHost::Binder(maxon::EntityBase* entity, void** methods, const uint8_t* 
   entity->flags |= maxon::EntityBase::FLAGS::INITIALIZED;
 }
 
-void FakeHost::Initializer(void** errorOut, maxon::EntityBase* entity,
-                           maxon::EntityBase* requester) {
+void FakeHost::Initializer(void** errorOut, maxon::EntityBase* entity, void* requester) {
   FakeHost& host = *g_current;
   ++host.initializerCalls_;
   *errorOut = host.FailureError();
@@ -167,9 +166,22 @@ void FakeHost::Initializer(void** errorOut, maxon::EntityBase* entity,
     *errorOut = nullptr;
     return;
   }
-  if (requester != nullptr && requester->type == maxon::EntityBase::TYPE::NONVIRTUAL_INTERFACE) {
-    auto& reference = *reinterpret_cast<maxon::InterfaceReferenceRecord*>(requester);
-    if (host.BindTable(reference, maxon::NullReturnTypes(reference))) *errorOut = nullptr;
+  // Late binding: `entity` is one of this host's records and `requester` the address of the
+  // reference's id, which must name the interface that record stands for (packed word first,
+  // so nothing else is followed); the reference record lies at the id's fixed offset.
+  if (requester == nullptr) return;
+  const auto* id = static_cast<const maxon::LiteralId*>(requester);
+  for (const auto& [interfaceId, record] : host.hostRecords_) {
+    if (record.get() != entity) continue;
+    if ((id->packed & ~maxon::LITERAL_OWNED_BIT) != maxon::PackLiteralText(interfaceId.c_str()) ||
+        interfaceId != id->text) {
+      return;
+    }
+    auto* reference = reinterpret_cast<maxon::InterfaceReferenceRecord*>(
+        static_cast<char*>(requester) - offsetof(maxon::EntityBase, id));
+    if (reference->head.resolving != entity) return;
+    if (host.BindTable(*reference, maxon::NullReturnTypes(*reference))) *errorOut = nullptr;
+    return;
   }
 }
 

@@ -61,8 +61,7 @@ class FakeHost {
  private:
   static void Binder(maxon::EntityBase* reference, void** methods, const uint8_t* kinds,
                      int64_t count);
-  static void Initializer(void** errorOut, maxon::EntityBase* entity,
-                          maxon::EntityBase* requester);
+  static void Initializer(void** errorOut, maxon::EntityBase* entity, void* requester);
   static uint32_t ConsoleMask();
   static void ConsoleOutput(const char* line, const maxon::SourceLocation* location,
                             void* reserved, int64_t flags);

@@ -68,12 +68,13 @@ TEST_F(InitializerTest, LateBindingSucceedsExactlyWhenEverySlotIsTheHosts) {
   ref.Fill(reinterpret_cast<void*>(&ModuleStub));
   ASSERT_NE(ref.Record().head.resolving, nullptr);
 
+  // The module hands over the address of the reference's id, not the record.
   void* error = nullptr;
-  HostInitializer(&error, ref.Record().head.resolving, ref.Head());
+  HostInitializer(&error, ref.Record().head.resolving, &ref.Record().head.id);
   EXPECT_EQ(AsHostError(error), UnresolvedError());
 
   ClearSwitches();
-  HostInitializer(&error, ref.Record().head.resolving, ref.Head());
+  HostInitializer(&error, ref.Record().head.resolving, &ref.Record().head.id);
   EXPECT_EQ(error, nullptr);
   EXPECT_EQ(ref.Slot(0), reinterpret_cast<void*>(FindMethod(kStringInterface, "GetLength@4386c86")));
   EXPECT_EQ(InitializerCalls().references, 2);
@@ -86,18 +87,22 @@ TEST_F(InitializerTest, RefusesRequestsItCannotServe) {
   records::DeclarationRecord d = Declaration("net.maxon.error.nullptr");
   ReferenceBuilder other(kSystemInterface, {{"AllocClear@701133d89c8735da", kIntegralZero}});
   other.Fill(nullptr);
+  ReferenceBuilder unbound(kStringInterface, {{"GetLength@4386c86", kIntegralZero}});
 
   struct Case {
     const char* name;
     records::EntityHead* entity;
-    records::EntityHead* requester;
+    void* requester;
     const HostError* expected;
   };
   const Case cases[] = {
-      {"no entity", nullptr, ref.Head(), NullptrError()},
+      {"no entity", nullptr, &ref.Record().head.id, NullptrError()},
       {"no requester", host, nullptr, NullptrError()},
-      {"requester is a declaration", host, &d.head, IllegalArgumentError()},
-      {"requester bound elsewhere", host, other.Head(), IllegalArgumentError()},
+      // The record's own address: what lies there is no id of this interface.
+      {"the reference record instead of its id", host, ref.Head(), IllegalArgumentError()},
+      {"a declaration's id", host, &d.head.id, IllegalArgumentError()},
+      {"the id of another interface's reference", host, &other.Record().head.id, IllegalArgumentError()},
+      {"the right id in a reference not bound here", host, &unbound.Record().head.id, IllegalArgumentError()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -105,7 +110,7 @@ TEST_F(InitializerTest, RefusesRequestsItCannotServe) {
     HostInitializer(&error, c.entity, c.requester);
     EXPECT_EQ(AsHostError(error), c.expected);
   }
-  HostInitializer(nullptr, host, ref.Head());  // nowhere to write: nothing happens
+  HostInitializer(nullptr, host, &ref.Record().head.id);  // nowhere to write: nothing happens
 }
 
 }  // namespace

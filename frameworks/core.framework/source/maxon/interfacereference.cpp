@@ -55,7 +55,7 @@ bool ResolveReference(InterfaceReferenceRecord& reference, bool report) {
     } else {
       // An initialiser that writes nothing has not said "success".
       void* error = NeutralError();
-      initializer(&error, reference.head.resolving, &reference.head);
+      initializer(&error, reference.head.resolving, &reference.head.id);
       if (error == nullptr) return true;
     }
   }

@@ -10,9 +10,11 @@
 
 namespace maxon {
 
-// Resolves `entity` for `requester` (an interface reference for late binding, or a declaration
-// for itself). Writes null to *errorOut on success, else an error object of the host.
-using Initializer = void (*)(void** errorOut, EntityBase* entity, EntityBase* requester);
+// Resolves `entity` for a requester, which is either a record or the id inside one: late binding
+// of an interface reference passes the reference's resolving entity and the address of the
+// reference's id (the host finds the record from that id's fixed offset); a declaration passes
+// itself twice. Writes null to *errorOut on success, else an error object of the host.
+using Initializer = void (*)(void** errorOut, EntityBase* entity, void* requester);
 
 inline constexpr int64_t FW_RECORD_VERSION = 21014;
 
