@@ -44,6 +44,30 @@ bool IsHostString(const HostString* string);
 // The raw reference word (tests check the units-of-16 rule).
 int64_t ReferenceWord(const HostString* string);
 
+// A string by value, as the host's API gives and takes it: one word carrying one reference. Its
+// copy takes a reference and its destructor drops one, so it is not trivially copyable and a C++
+// compiler returns it through a hidden result slot; the entries that give a string by value are
+// declared with it, so the compiler, not a convention of ours, decides where that slot goes.
+class StringValue {
+ public:
+  explicit StringValue(HostString* adopted = nullptr) noexcept : string_(adopted) {}
+  StringValue(const StringValue& other) noexcept : string_(other.string_) { Retain(string_); }
+  StringValue& operator=(const StringValue&) = delete;
+  ~StringValue() { fm::host::Release(string_); }
+
+  HostString* Get() const { return string_; }
+  // Hands the reference over; the value is null afterwards.
+  HostString* Take() noexcept {
+    HostString* string = string_;
+    string_ = nullptr;
+    return string;
+  }
+
+ private:
+  HostString* string_;
+};
+static_assert(sizeof(StringValue) == sizeof(HostString*));
+
 // Strings alive now, the shared empty string excluded.
 int64_t LiveStringCount();
 

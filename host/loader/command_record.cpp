@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/framework/strings.h"
+
 namespace fm::host {
 namespace {
 
@@ -10,6 +12,10 @@ uint64_t Word(const std::vector<uint8_t>& bytes, uint32_t offset) {
   std::memcpy(&word, bytes.data() + offset, sizeof word);
   return word;
 }
+
+// Operation 7's result, received as the host's string class by value: the compiler passes the
+// result slot (Itanium: ahead of the object, for the member call; Windows: ahead of the object, for
+// the plain entry function) and the module constructs the string there.
 
 #ifdef _WIN32
 
@@ -94,7 +100,7 @@ std::optional<bool> CommandRecord::BoolOperation(int slot, void* document, void*
 std::optional<HostString*> CommandRecord::StringOperation(void* document, void* parent) const {
   const uint8_t* entry = Entry(7);
   if (entry == nullptr) return std::nullopt;
-  return Call<HostString*>(entry, Object(), document, parent);
+  return Call<StringValue>(entry, Object(), document, parent).Take();
 }
 
 bool CommandRecord::Release() {

@@ -16,11 +16,8 @@ void Record(UiEventKind kind, std::string text = {}, int32_t value = 0) {
 // One console line; a null string prints an empty line.
 void PrintLine(HostString* text) { Record(UiEventKind::PrintLine, ToUtf8(text)); }
 
-// Result: a new path word in the caller's raw storage, owned by the caller (PathFree).
-void GetHostStartupDirectory(void** result) {
-  if (!result) return Diagnose("GetHostStartupDirectory: no result slot");
-  InitPathWord(result, CurrentEnvironment().StartupDirectory());
-}
+// A new path owned by the caller (PathFree).
+PathValue GetHostStartupDirectory() { return PathValue(CurrentEnvironment().StartupDirectory()); }
 
 // Modal in a real host; here recorded with its style. There is no answer to give.
 void ShowMessageBox(HostString* text, int32_t style) {

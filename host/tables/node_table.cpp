@@ -41,11 +41,20 @@ void* NodeDown(void* node) {
   return n ? n->Down() : nullptr;
 }
 
-// Result: a new string with one reference for the caller, written into raw storage.
-void NodeGetName(void* node, HostString** result) {
+// The node's name, a new string with one reference for the caller.
+StringValue NodeName(void* node) {
   Node* n = AsNode(node, "NodeGetName");
+  return StringValue(NewString(n ? n->Name() : std::string()));
+}
+
+// The host's NodeGetName is a member returning its string class by value. On the Itanium layout
+// the entry is that member itself (MemberShim below), so the compiler passes the result slot
+// ahead of the node. Microsoft's compiler passes it after the node, and mingw-w64 would not, so on
+// Windows the entry is spelt out as a plain function of (node, slot) that fills the slot as raw
+// storage.
+void NodeGetNameIntoSlot(void* node, HostString** result) {
   if (!result) return Diagnose("NodeGetName: no result slot");
-  *result = NewString(n ? n->Name() : std::string());
+  *result = NodeName(node).Take();
 }
 
 // An empty array owned by the caller until NodeArrayFree; null when the host refuses.
@@ -84,7 +93,11 @@ void FillNodeTable(TableImage& table) {
   table.PutMember<&NodeMessage>(E::NodeMessage);
   table.PutMember<&NodeNext>(E::NodeNext);
   table.PutMember<&NodeDown>(E::NodeDown);
-  table.PutMember<&NodeGetName>(E::NodeGetName);
+  if constexpr (kItaniumLayout) {
+    table.PutMember<&NodeName>(E::NodeGetName);
+  } else {
+    table.PutMember<&NodeGetNameIntoSlot>(E::NodeGetName);
+  }
   table.PutPlain(E::NodeArrayAlloc, &NodeArrayAlloc);
   table.PutPlain(E::NodeArrayFree, &NodeArrayFree);
   table.PutMember<&NodeArrayCount>(E::NodeArrayCount);

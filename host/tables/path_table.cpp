@@ -1,5 +1,6 @@
 // PathTable: file-system paths held in one storage word each (see paths.h). Entries that give a
-// path or string by value write into a result slot they treat as raw storage.
+// path or string by value return the host's value classes; the compiler builds them in the
+// caller's hidden result slot, and the caller owns them from then on.
 #include "host/scene/path_text.h"
 #include "host/tables/entry_support.h"
 #include "host/tables/paths.h"
@@ -13,26 +14,19 @@ bool Present(const void* word, const char* entry) {
   return word != nullptr;
 }
 
-// Result: a new string with one reference for the caller.
-void PathToString(HostString** result, void** path) {
-  if (!Present(result, "PathToString")) return;
-  *result = NewString(PathWordText(path));
-}
+// The path's text, a new string with one reference for the caller.
+StringValue PathToString(void** path) { return StringValue(NewString(PathWordText(path))); }
 
 // The path takes the string's text (a copy: the string may be edited later).
 void PathAssignString(void** path, HostString* text) {
   if (Present(path, "PathAssignString")) SetPathWordText(path, ToUtf8(text));
 }
 
-// Result: a new path, the directory part of `path`.
-void PathDirectory(void** result, void** path) {
-  if (Present(result, "PathDirectory")) InitPathWord(result, PathDirectoryText(PathWordText(path)));
-}
+// A new path, the directory part of `path`.
+PathValue PathDirectory(void** path) { return PathValue(PathDirectoryText(PathWordText(path))); }
 
-// Result: a new path, the last component of `path`.
-void PathFilePart(void** result, void** path) {
-  if (Present(result, "PathFilePart")) InitPathWord(result, PathFileText(PathWordText(path)));
-}
+// A new path, the last component of `path`.
+PathValue PathFilePart(void** path) { return PathValue(PathFileText(PathWordText(path))); }
 
 bool PathEquals(void** a, void** b) { return PathTextsEqual(PathWordText(a), PathWordText(b)); }
 

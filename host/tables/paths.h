@@ -26,4 +26,20 @@ void SetPathWordText(void** word, std::string_view text);
 // freed. A module that frees what it is given leaves this where it found it.
 int64_t LivePathCount();
 
+// A path by value, as the host's API gives it: one path word of its own, freed when the value is
+// destroyed. Not trivially copyable, so a C++ compiler returns it through a hidden result slot.
+class PathValue {
+ public:
+  explicit PathValue(std::string_view text = {}) { InitPathWord(&word_, text); }
+  PathValue(const PathValue&) = delete;
+  PathValue& operator=(const PathValue&) = delete;
+  ~PathValue() { FreePathWord(&word_); }
+
+  void** Word() { return &word_; }
+
+ private:
+  void* word_ = nullptr;
+};
+static_assert(sizeof(PathValue) == sizeof(void*));
+
 }  // namespace fm::host

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,25 @@ void Log(const std::string& call) { g_calls.push_back(call); }
 
 std::string Hex(const void* p) { return std::to_string(reinterpret_cast<uintptr_t>(p)); }
 
+// Path words of the fake host hold host-string-like objects: a reference word, then the object.
+struct FakeString {
+  std::atomic<int64_t> word{16};
+  char object[8] = {};
+  String Get() { return reinterpret_cast<String>(object); }
+};
+
+// The fake host's own classes for what it gives by value: one word and a destructor, so its
+// compiler returns them through a hidden result slot, as it does the host's string and path
+// classes. They share nothing with the module's declarations but the layout.
+struct HostStringResult {
+  String string;
+  ~HostStringResult() {}
+};
+struct HostPathResult {
+  PathWord word;
+  ~HostPathResult() {}
+};
+
 // A host object of the fake host: the member entries run on it as `this`.
 // Polymorphic like a real host class: a call through a member entry may read the object's first
 // word as its virtual-table pointer.
@@ -37,7 +57,19 @@ struct FakeNode {
   void* Next() { return next; }
   void* Down() { return down; }
   void Message(int32_t id, void* data) { received.push_back("message " + std::to_string(id) + " " + Hex(data)); }
-  void GetName(String* result) { *result = reinterpret_cast<String>(this); }
+  FakeString name;
+  String slotSeen = reinterpret_cast<String>(0x1);
+  // The name with a new reference for the receiver. On the Itanium layout a member returning the
+  // host's string class; on Windows the (node, slot) function Microsoft's compiler makes of it.
+  HostStringResult NameByValue() {
+    name.word += 16;
+    return {name.Get()};
+  }
+  void NameIntoSlot(String* result) {
+    slotSeen = *result;
+    name.word += 16;
+    *result = name.Get();
+  }
   int32_t Count() { return 3; }
   void* Get(int32_t index) { return index == 2 ? this : nullptr; }
   void Collect(void* array, int32_t flags) { received.push_back("collect " + Hex(array) + " " + std::to_string(flags)); }
@@ -47,13 +79,6 @@ struct FakeNode {
 };
 
 using test::SetMember;
-
-// Path words of the fake host hold host-string-like objects: a reference word, then the object.
-struct FakeString {
-  std::atomic<int64_t> word{16};
-  char object[8] = {};
-  String Get() { return reinterpret_cast<String>(object); }
-};
 
 FakeString g_leftInWord;  // what the fake PathFree leaves behind when asked to
 bool g_pathFreeNulls = true;
@@ -83,7 +108,10 @@ struct Fixture : ::testing::Test {
       Log("free");
       *p = g_pathFreeNulls ? nullptr : g_leftInWord.Get();
     };
-    path.PathCopy = [](PathWord* src, PathWord* dst) { Log("copy " + Hex(src) + " " + Hex(dst)); };
+    path.PathCopy = [](PathWord* src, PathWord* dst) {
+      Log("copy " + Hex(src) + " " + Hex(dst));
+      *dst = *src;
+    };
     path.PathAppend = [](PathWord* p, PathWord* c) { Log("append " + Hex(p) + " " + Hex(c)); };
     path.PathAssignText = [](PathWord* p, const char* text) { Log("assign " + Hex(p) + " " + text); };
     value.ValueFree = [](TaggedValue* v) { Log("value free " + std::to_string(v->type)); };
@@ -95,7 +123,11 @@ struct Fixture : ::testing::Test {
     SetMember<&FakeNode::Next>(node.NodeNext);
     SetMember<&FakeNode::Down>(node.NodeDown);
     SetMember<&FakeNode::Message>(node.NodeMessage);
-    SetMember<&FakeNode::GetName>(node.NodeGetName);
+#ifdef _WIN32
+    SetMember<&FakeNode::NameIntoSlot>(node.NodeGetName);
+#else
+    SetMember<&FakeNode::NameByValue>(node.NodeGetName);
+#endif
     SetMember<&FakeNode::Count>(node.NodeArrayCount);
     SetMember<&FakeNode::Get>(node.NodeArrayGet);
     SetMember<&FakeNode::Collect>(document.CollectSelectedObjects);
@@ -128,10 +160,6 @@ TEST_F(Fixture, MemberEntriesRunOnTheirFirstArgument) {
   EXPECT_EQ(&sibling, NodeNext(&child));
   EXPECT_EQ(nullptr, NodeNext(&sibling));
 
-  String name = nullptr;
-  NodeGetName(&child, &name);
-  EXPECT_EQ(reinterpret_cast<String>(&child), name) << "the host writes into the caller's slot";
-
   EXPECT_EQ(3, NodeArrayCount(&parent));
   EXPECT_EQ(&parent, NodeArrayGet(&parent, 2));
   EXPECT_EQ(nullptr, NodeArrayGet(&parent, 1));
@@ -143,6 +171,92 @@ TEST_F(Fixture, MemberEntriesRunOnTheirFirstArgument) {
   EXPECT_EQ(std::vector<std::string>{"message 5 " + Hex(&marker)}, child.received);
   EXPECT_EQ(std::vector<std::string>{"collect " + Hex(&marker) + " 0"}, parent.received);
   EXPECT_EQ(std::vector<std::string>{"insert 7 " + Hex(&marker) + " -1 -1"}, sibling.received);
+}
+
+// What the host gives by value, in the fake host's own classes.
+FakeString g_text, g_directory;
+HostStringResult HostPathToString(PathWord* path) {
+  Log("to string " + Hex(path));
+  g_text.word += 16;
+  return {g_text.Get()};
+}
+HostPathResult HostPathDirectory(PathWord* path) {
+  Log("directory " + Hex(path));
+  g_directory.word += 16;
+  return {g_directory.Get()};
+}
+HostPathResult HostPathFilePart(PathWord* path) {
+  Log("file part " + Hex(path));
+  g_directory.word += 16;
+  return {g_directory.Get()};
+}
+HostPathResult HostStartupDirectory() {
+  Log("startup");
+  g_directory.word += 16;
+  return {g_directory.Get()};
+}
+
+template <typename Entry, typename Function>
+void Store(Entry& entry, Function* function) {
+  static_assert(sizeof(entry) == sizeof(function));
+  std::memcpy(static_cast<void*>(&entry), &function, sizeof(entry));
+}
+
+// The node's name comes back through the compiler's result slot (Itanium: ahead of the node) or
+// the (node, slot) function (Windows), and ends in the caller's slot with the one reference the
+// host gave. A call that put the slot anywhere else would hand the host the wrong object.
+TEST_F(Fixture, NodeGetNameGivesTheNameByValue) {
+  FakeNode node1, node2;
+  String name = reinterpret_cast<String>(0x5a5a);  // whatever the caller's slot held before
+  NodeGetName(&node2, &name);
+  EXPECT_EQ(node2.name.Get(), name);
+  EXPECT_EQ(32, node2.name.word.load()) << "the node's own reference and the caller's";
+  EXPECT_EQ(16, node1.name.word.load());
+#ifdef _WIN32
+  EXPECT_EQ(nullptr, node2.slotSeen) << "the slot is null before the host fills it";
+#endif
+}
+
+TEST_F(Fixture, PathEntriesGiveTheirResultsByValue) {
+  Store(path.PathToString, &HostPathToString);
+  Store(path.PathDirectory, &HostPathDirectory);
+  Store(path.PathFilePart, &HostPathFilePart);
+  Store(general.GetHostStartupDirectory, &HostStartupDirectory);
+  g_text.word = 16;
+  g_directory.word = 16;
+
+  PathWord source = nullptr;
+  String text = reinterpret_cast<String>(0x5a5a);
+  PathToString(&text, &source);
+  EXPECT_EQ(g_text.Get(), text);
+  EXPECT_EQ(32, g_text.word.load()) << "the temporary's reference moved to the caller's slot";
+  EXPECT_EQ(std::vector<std::string>{"to string " + Hex(&source)}, g_calls);
+
+  // A path goes into a new path in the caller's slot, and the host's temporary is freed.
+  struct Case {
+    const char* what;
+    std::function<void(PathWord*)> call;
+    std::string first;
+  };
+  const Case cases[] = {
+      {"PathDirectory", [&](PathWord* r) { PathDirectory(r, &source); }, "directory " + Hex(&source)},
+      {"PathFilePart", [&](PathWord* r) { PathFilePart(r, &source); }, "file part " + Hex(&source)},
+      {"GetHostStartupDirectory", [](PathWord* r) { GetHostStartupDirectory(r); }, "startup"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_calls.clear();
+    PathWord result = reinterpret_cast<PathWord>(0x5a5a);
+    c.call(&result);
+    EXPECT_EQ(g_directory.Get(), result);
+    ASSERT_EQ(4u, g_calls.size());
+    EXPECT_EQ(c.first, g_calls[0]);
+    EXPECT_EQ("init null", g_calls[1]);
+    EXPECT_EQ(0u, g_calls[2].rfind("copy ", 0));
+    EXPECT_NE(g_calls[2], "copy " + Hex(&result) + " " + Hex(&result));
+    EXPECT_EQ(" " + Hex(&result), g_calls[2].substr(g_calls[2].rfind(' ')));
+    EXPECT_EQ("free", g_calls[3]) << "the temporary";
+  }
 }
 
 TEST_F(Fixture, PluginRegisterPutsTheModulesApiVersionFirst) {

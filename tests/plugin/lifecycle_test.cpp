@@ -138,7 +138,7 @@ struct Lifecycle : ::testing::Test {
     g_empty.word = 1 << 20;
 
     general.PrintLine = [](String s) { g_log.push_back("print " + TextOf(s)); };
-    general.GetHostStartupDirectory = [](PathWord* result) { *result = NewString(g_startup); };
+    general.GetHostStartupDirectory = []() { return PathValue(NewString(g_startup)); };
     general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, String name, void* record, int32_t size) {
       g_log.push_back("register " + std::to_string(api) + " " + std::to_string(kind) + " " + std::to_string(id) + " '" +
                       TextOf(name) + "' " + std::to_string(size));
@@ -163,10 +163,10 @@ struct Lifecycle : ::testing::Test {
     bitmap.BitmapSetProperty = [](void*, int32_t id, const TaggedValue* v) {
       g_log.push_back("bitmap property " + std::to_string(id) + " " + std::to_string(v->type) + " " + std::to_string(v->real));
     };
-    path.PathToString = [](String* result, PathWord* p) { *result = NewString(PathText(p)); };
+    path.PathToString = [](PathWord* p) { return StringValue(NewString(PathText(p))); };
     path.PathAssignString = [](PathWord* p, String s) { SetPath(p, TextOf(s)); };
-    path.PathDirectory = [](PathWord* result, PathWord* p) { *result = NewString(Directory(PathText(p))); };
-    path.PathFilePart = [](PathWord* result, PathWord* p) { *result = NewString(LastPart(PathText(p))); };
+    path.PathDirectory = [](PathWord* p) { return PathValue(NewString(Directory(PathText(p)))); };
+    path.PathFilePart = [](PathWord* p) { return PathValue(NewString(LastPart(PathText(p)))); };
     path.PathEquals = [](PathWord* a, PathWord* b) { return PathText(a) == PathText(b); };
     path.PathAppend = [](PathWord* p, PathWord* c) {
       const std::string base = PathText(p);

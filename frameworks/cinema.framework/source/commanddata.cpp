@@ -26,15 +26,15 @@ bool CommandData::Operation6(void*, void*) { return true; }
 
 // The receiver releases what it gets, so the shared empty string goes out with a reference of its
 // own; before the tables are bound a new empty string stands in.
-String CommandData::Operation7(void*, void*) {
+StringValue CommandData::Operation7(void*, void*) {
   if (g_hostTables != nullptr && g_hostTables->string != nullptr) {
     String empty = EmptyString();
     if (empty != nullptr) {
       maxon::StringAddReference(empty);
-      return empty;
+      return StringValue(empty);
     }
   }
-  return maxon::StringFromCString("");
+  return StringValue(maxon::StringFromCString(""));
 }
 
 bool CommandData::Operation8(void*, void*) { return true; }

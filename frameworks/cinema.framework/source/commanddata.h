@@ -36,9 +36,10 @@ class CommandData : public BaseData {
   virtual bool Operation5(void* document, void* parentWindow);
   // Slot 6: true.
   virtual bool Operation6(void* document, void* parentWindow);
-  // Slot 7: an empty host string carrying one reference for the caller (null only when the host
-  // cannot give one).
-  virtual String Operation7(void* document, void* parentWindow);
+  // Slot 7: an empty host string by value, carrying one reference for the caller (null only when
+  // the host cannot give one). Returned the way a C++ compiler returns the host's string class:
+  // the host passes the slot, this constructs the string there.
+  virtual StringValue Operation7(void* document, void* parentWindow);
   // Slot 8: true.
   virtual bool Operation8(void* document, void* parentWindow);
 };

@@ -26,7 +26,7 @@ bool Operation3Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation
 int32_t StateEntry(void* o, void* a, void* b) { return AsCommand(o)->GetState(a, b); }
 bool Operation5Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation5(a, b); }
 bool Operation6Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation6(a, b); }
-String Operation7Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation7(a, b); }
+StringValue Operation7Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation7(a, b); }
 bool Operation8Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation8(a, b); }
 
 #else

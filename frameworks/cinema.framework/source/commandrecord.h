@@ -6,6 +6,11 @@
 // module function taking the object and the host's two arguments. On the Itanium layout an entry
 // is a 16-byte pointer to a virtual member, {1 + offset in the virtual table, 0}, which the host
 // calls as (object->*entry)(a, b); that virtual table holds two destructor entries ahead of slot 1.
+// Operation 7 gives a host string by value. On the Itanium layout the host's call of the member
+// passes the result slot ahead of the object, as the virtual Operation7 expects. On Windows the
+// entry is a plain function returning the string class, which both Microsoft's compiler and
+// mingw-w64 give the slot first (then the object and the two arguments); it calls the member
+// inside the module, so the module's own member convention never meets the host's.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +39,7 @@ struct CommandRegistrationRecord {
   int32_t (*state)(void* object, void* a, void* b);  // 0x98: slot 4
   bool (*operation6)(void* object, void* a, void* b);    // 0xa0
   void* none;                                        // 0xa8: always zero
-  String (*operation7)(void* object, void* a, void* b);  // 0xb0
+  StringValue (*operation7)(void* object, void* a, void* b);  // 0xb0: result slot first
   bool (*operation5)(void* object, void* a, void* b);    // 0xb8
   bool (*operation2)(void* object, void* a, void* b);    // 0xc0
   bool (*operation8)(void* object, void* a, void* b);    // 0xc8

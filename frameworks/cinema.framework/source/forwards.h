@@ -5,9 +5,10 @@
 // call site into two loads and a call, which is what the command's per-polygon loops rely on.
 //
 // No forward may run before BindHostTables (ValueFree alone tolerates it). Host objects are opaque
-// pointers owned by the host. Strings and paths "by value" are written into a caller slot that the
-// host treats as raw storage: the caller must not pass a slot that still holds something, and
-// owns what it gets (release a string's reference, PathFree a path).
+// pointers owned by the host. A forward that gives a string or a path by value fills the caller's
+// slot, overwriting whatever it held (so the slot must not hold anything the caller still owns);
+// the caller then owns what it gets (release a string's reference, PathFree a path). Every slot is
+// set to null before a host sees it, so a host that treats it as a live value finds an empty one.
 
 #include <cstdint>
 
@@ -19,12 +20,30 @@ namespace fm {
 // The module's API version, put in front of every registration.
 constexpr int32_t kApiVersion = 21000;
 
+inline void PathFree(PathWord* path);
+inline void PathInit(PathWord* storage);
+inline void PathCopy(PathWord* src, PathWord* dst);
+
+// A result the host handed back in a temporary goes into the caller's slot: a string by copying
+// its pointer and taking a reference for the slot, a path by a copy into a freshly made path. The
+// temporary gives up its own share when it is destroyed, at the end of the caller's expression.
+inline void MoveIntoSlot(String* slot, const StringValue& temporary) {
+  *slot = temporary.Get();
+  maxon::StringAddReference(*slot);
+}
+
+inline void MoveIntoSlot(PathWord* slot, PathValue& temporary) {
+  PathInit(slot);
+  PathCopy(temporary.Word(), slot);
+}
+
 // ---- GeneralTable ---------------------------------------------------------------------------
 
 inline void PrintLine(String text) { g_hostTables->general->PrintLine(text); }
 
 inline void GetHostStartupDirectory(PathWord* result) {
-  g_hostTables->general->GetHostStartupDirectory(result);
+  PathValue directory = g_hostTables->general->GetHostStartupDirectory();
+  MoveIntoSlot(result, directory);
 }
 
 inline void ShowMessageBox(String text, int32_t style) {
@@ -78,7 +97,7 @@ inline void BitmapSetProperty(void* bitmap, int32_t id, const TaggedValue* value
 // ---- PathTable ------------------------------------------------------------------------------
 
 inline void PathToString(String* result, PathWord* path) {
-  g_hostTables->path->PathToString(result, path);
+  MoveIntoSlot(result, g_hostTables->path->PathToString(path));
 }
 
 inline void PathAssignString(PathWord* path, String text) {
@@ -86,11 +105,13 @@ inline void PathAssignString(PathWord* path, String text) {
 }
 
 inline void PathDirectory(PathWord* result, PathWord* path) {
-  g_hostTables->path->PathDirectory(result, path);
+  PathValue directory = g_hostTables->path->PathDirectory(path);
+  MoveIntoSlot(result, directory);
 }
 
 inline void PathFilePart(PathWord* result, PathWord* path) {
-  g_hostTables->path->PathFilePart(result, path);
+  PathValue last = g_hostTables->path->PathFilePart(path);
+  MoveIntoSlot(result, last);
 }
 
 inline bool PathEquals(PathWord* a, PathWord* b) { return g_hostTables->path->PathEquals(a, b); }
@@ -116,6 +137,8 @@ inline void PathFree(PathWord* path) {
 }
 
 inline void PathCopy(PathWord* src, PathWord* dst) { g_hostTables->path->PathCopy(src, dst); }
+
+inline PathValue::~PathValue() { PathFree(&word_); }
 
 inline void PathAssignText(PathWord* path, const char* text) {
   g_hostTables->path->PathAssignText(path, text);
@@ -243,7 +266,12 @@ inline void* NodeNext(void* node) { return CallMember(g_hostTables->node->NodeNe
 inline void* NodeDown(void* node) { return CallMember(g_hostTables->node->NodeDown, node); }
 
 inline void NodeGetName(void* node, String* result) {
-  CallMember(g_hostTables->node->NodeGetName, node, result);
+#ifdef _WIN32
+  *result = nullptr;
+  g_hostTables->node->NodeGetName(node, result);
+#else
+  MoveIntoSlot(result, CallMember(g_hostTables->node->NodeGetName, node));
+#endif
 }
 
 inline void* NodeArrayAlloc() { return g_hostTables->node->NodeArrayAlloc(); }

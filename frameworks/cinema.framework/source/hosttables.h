@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "maxon/hoststring.h"
 #include "uvwrecord.h"
@@ -23,6 +24,53 @@ using String = maxon::StringObject*;
 // A path: one pointer-sized storage word holding a host string whose text is the path (null for
 // the empty path). Only the path entries set, copy and destroy it.
 using PathWord = void*;
+
+// What an entry gives "by value". The host's string and path classes have a copy and a destructor,
+// so no C++ compiler returns them in a register: the caller passes the address of uninitialised
+// storage (the hidden result slot) and the callee constructs the result there. These classes are
+// declared the same way, one word each and not trivially copyable, so that the compiler of each
+// layout puts that slot where the host's own compiler does, for plain functions and members alike.
+// They hold what they get until destroyed or handed on with Release.
+
+// A string carrying one reference.
+class StringValue {
+ public:
+  explicit StringValue(String adopted = nullptr) : string_(adopted) {}
+  StringValue(const StringValue& other) : string_(other.string_) {
+    maxon::StringAddReference(string_);
+  }
+  StringValue& operator=(const StringValue&) = delete;
+  ~StringValue() { maxon::StringRelease(string_); }
+
+  String Get() const { return string_; }
+  // Hands the reference to the caller; the value is null afterwards.
+  String Release() {
+    String string = string_;
+    string_ = nullptr;
+    return string;
+  }
+
+ private:
+  String string_;
+};
+
+// A path word of its own, freed with PathFree when the value is destroyed (see forwards.h).
+class PathValue {
+ public:
+  explicit PathValue(PathWord adopted = nullptr) : word_(adopted) {}
+  PathValue(const PathValue&) = delete;
+  PathValue& operator=(const PathValue&) = delete;
+  ~PathValue();
+
+  PathWord* Word() { return &word_; }
+
+ private:
+  PathWord word_;
+};
+
+static_assert(sizeof(StringValue) == sizeof(String) && sizeof(PathValue) == sizeof(PathWord));
+static_assert(!std::is_trivially_copyable_v<StringValue> && !std::is_trivially_copyable_v<PathValue>,
+              "returned through a hidden result slot, as the host's classes are");
 
 // A tagged value: a type and a payload. Type 19 carries a 64-bit float.
 struct TaggedValue {
@@ -70,9 +118,8 @@ struct GeneralTable {
   // One console line per call. `text` stays the caller's.
   void (*PrintLine)(String text);
   uint8_t gap0[0x40 - 0x08];
-  // Writes a new path word (the host's start-up directory) into the raw slot `result`; the caller
-  // frees it with PathFree.
-  void (*GetHostStartupDirectory)(PathWord* result);
+  // The host's start-up directory, by value.
+  PathValue (*GetHostStartupDirectory)();
   uint8_t gap1[0x78 - 0x48];
   // Modal message; the answer is not used. `text` stays the caller's.
   void (*ShowMessageBox)(String text, int32_t style);
@@ -120,14 +167,14 @@ struct BitmapTable {
 
 struct PathTable {
   uint8_t gap0[FM_AT(0x30, 0x38)];
-  // Writes a new reference (the path's text) into the raw slot `result`.
-  void (*PathToString)(String* result, PathWord* path);
+  // The path's text, by value.
+  StringValue (*PathToString)(PathWord* path);
   // Replaces the path by the text of `text`; `text` stays the caller's.
   void (*PathAssignString)(PathWord* path, String text);
-  // Writes a new path word (the path without its last component) into the raw slot `result`.
-  void (*PathDirectory)(PathWord* result, PathWord* path);
-  // Writes a new path word (the last component alone) into the raw slot `result`.
-  void (*PathFilePart)(PathWord* result, PathWord* path);
+  // The path without its last component, by value.
+  PathValue (*PathDirectory)(PathWord* path);
+  // The last component alone, by value.
+  PathValue (*PathFilePart)(PathWord* path);
   uint8_t gap1[0x28];
   bool (*PathEquals)(PathWord* a, PathWord* b);
   // Appends `component` to `path` in place.
@@ -231,8 +278,15 @@ struct NodeTable {
   // Member of the node: first child, or null.
   MemberEntry<void*> NodeDown;
   uint8_t gap4[FM_AT(0xf0, 0x1e0) - FM_AT(0x70, 0xe0)];
-  // Member of the node: writes a new reference (the node's name) into the raw slot `result`.
-  MemberEntry<void, String*> NodeGetName;
+  // Member of the node giving its name by value. Microsoft's compiler passes a member's result
+  // slot after the object, so on Windows the entry is a plain function taking (node, slot) that
+  // writes a new reference into the slot as raw storage. On the Itanium layout the slot comes
+  // before the object, which the compiler arranges from the declared return type.
+#ifdef _WIN32
+  void (*NodeGetName)(void* node, String* result);
+#else
+  MemberEntry<StringValue> NodeGetName;
+#endif
   uint8_t gap5[FM_AT(0x110, 0x220) - FM_AT(0xf8, 0x1f0)];
   // A new, empty node array owned by the caller, or null when refused.
   void* (*NodeArrayAlloc)();

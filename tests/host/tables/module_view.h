@@ -112,6 +112,14 @@ inline constexpr uint32_t kUsedPositions[] = {0x08, 0x28, 0x30, 0x48, 0x78, 0x88
 using S = HostString*;
 using P = void**;
 
+// A string or path received by value, declared as a module declares it: one word and a destructor,
+// so the calls below pass a hidden result slot where a module's compiler would. The word is handed
+// on to the caller's slot as it is; the destructor leaves it alone.
+struct ByValue {
+  void* word;
+  ~ByValue() {}
+};
+
 class ModuleView {
  public:
   explicit ModuleView(void* record) : record_(static_cast<const uint8_t*>(record)) {}
@@ -153,7 +161,7 @@ class ModuleView {
   // GeneralTable
   void PrintLine(S text) const { Call<void>(slots::PrintLine, text); }
   void GetHostStartupDirectory(P result) const {
-    Call<void>(slots::GetHostStartupDirectory, result);
+    *result = Call<ByValue>(slots::GetHostStartupDirectory).word;
   }
   void ShowMessageBox(S text, int32_t style) const {
     Call<void>(slots::ShowMessageBox, text, style);
@@ -189,10 +197,16 @@ class ModuleView {
   }
 
   // PathTable
-  void PathToString(S* result, P path) const { Call<void>(slots::PathToString, result, path); }
+  void PathToString(S* result, P path) const {
+    *result = static_cast<S>(Call<ByValue>(slots::PathToString, path).word);
+  }
   void PathAssignString(P path, S text) const { Call<void>(slots::PathAssignString, path, text); }
-  void PathDirectory(P result, P path) const { Call<void>(slots::PathDirectory, result, path); }
-  void PathFilePart(P result, P path) const { Call<void>(slots::PathFilePart, result, path); }
+  void PathDirectory(P result, P path) const {
+    *result = Call<ByValue>(slots::PathDirectory, path).word;
+  }
+  void PathFilePart(P result, P path) const {
+    *result = Call<ByValue>(slots::PathFilePart, path).word;
+  }
   bool PathEquals(P a, P b) const { return Call<bool>(slots::PathEquals, a, b); }
   void PathAppend(P path, P component) const { Call<void>(slots::PathAppend, path, component); }
   void PathInit(P path) const { Call<void>(slots::PathInit, path); }
@@ -268,8 +282,15 @@ class ModuleView {
   }
   void* NodeNext(void* node) const { return CallMember<void*>(slots::NodeNext, node); }
   void* NodeDown(void* node) const { return CallMember<void*>(slots::NodeDown, node); }
+  // Itanium: the member returning the string by value. Windows: a plain function of (node, slot),
+  // Microsoft's order for a member's result slot, handed a null slot.
   void NodeGetName(void* node, S* result) const {
-    CallMember<void>(slots::NodeGetName, node, result);
+    if constexpr (kItanium) {
+      *result = static_cast<S>(CallMember<ByValue>(slots::NodeGetName, node).word);
+    } else {
+      *result = nullptr;
+      Call<void>(slots::NodeGetName, node, result);
+    }
   }
   void* NodeArrayAlloc() const { return Call<void*>(slots::NodeArrayAlloc); }
   void NodeArrayFree(void** array) const { Call<void>(slots::NodeArrayFree, array); }
