@@ -13,9 +13,12 @@
 #include "host/framework/framework.h"
 #include "host/loader/module_host.h"
 #include "host/mesh/document_mapping.h"
+#include "host/mesh/face_trace.h"
+#include "host/mesh/input_file.h"
 #include "host/mesh/obj_reader.h"
 #include "host/mesh/obj_writer.h"
 #include "host/mesh/output_file.h"
+#include "host/mesh/printable.h"
 #include "host/tables/environment.h"
 
 namespace fm::host::fmhost {
@@ -24,8 +27,11 @@ namespace {
 // The state operation's answer has this bit set while the command is available.
 constexpr int32_t kCommandEnabled = 0x40000000;
 
+// Longest failure line fmhost prints; a file's bytes can make a message of any length.
+constexpr size_t kMessageLimit = 480;
+
 int Fail(Streams& streams, const std::string& message) {
-  streams.err << "fmhost: " << message << '\n';
+  streams.err << "fmhost: " << mesh::Printable(message, kMessageLimit) << '\n';
   streams.err.flush();
   return kExitFailure;
 }
@@ -145,32 +151,6 @@ const HostedCommand* ChooseCommand(const ModuleHost& host, const std::string& wa
   return nullptr;
 }
 
-// The first way in which `after` differs from `before`, or "" when they are equal.
-std::string Difference(const mesh::MeshObject& before, const mesh::MeshObject& after) {
-  if (before.name != after.name) return "its name differs";
-  if (before.points != after.points) return "its points differ";
-  if (before.polygons.size() != after.polygons.size()) {
-    return "it has " + std::to_string(after.polygons.size()) + " polygons instead of " +
-           std::to_string(before.polygons.size());
-  }
-  for (size_t i = 0; i < before.polygons.size(); ++i) {
-    if (before.polygons[i] != after.polygons[i]) return "polygon " + std::to_string(i) + " differs";
-  }
-  if (before.uvw.size() != after.uvw.size()) return "its texture coordinates differ in number";
-  for (size_t i = 0; i < before.uvw.size(); ++i) {
-    if (before.uvw[i] != after.uvw[i]) {
-      return "the texture coordinates of polygon " + std::to_string(i) + " differ";
-    }
-  }
-  if (before.groups.size() != after.groups.size()) return "its polygon selections differ in number";
-  for (size_t g = 0; g < before.groups.size(); ++g) {
-    if (before.groups[g] != after.groups[g]) {
-      return "polygon selection '" + before.groups[g].name + "' differs";
-    }
-  }
-  return {};
-}
-
 bool UndoCheck(Document& document, const std::vector<PolygonObject*>& objects,
                const mesh::MeshFile& input, std::string& error) {
   if (document.Undo().GroupOpen()) {
@@ -181,31 +161,45 @@ bool UndoCheck(Document& document, const std::vector<PolygonObject*>& objects,
     error = "undo check failed: the run left nothing to undo";
     return false;
   }
-  mesh::MeshFile undone = input;
-  if (!mesh::TakeMeshObjects(objects, undone, error)) {
-    error = "undo check failed: " + error;
+  const std::string difference = mesh::DocumentDifference(input, objects);
+  if (!difference.empty()) {
+    error = "undo check failed: after undo, " + difference;
     return false;
   }
-  for (size_t o = 0; o < input.objects.size(); ++o) {
-    const std::string difference = Difference(input.objects[o], undone.objects[o]);
-    if (!difference.empty()) {
-      error = "undo check failed: after undo, object '" + input.objects[o].name + "': " +
-              difference;
-      return false;
-    }
-  }
   return true;
+}
+
+std::string FileName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
 }
 
 }  // namespace
 
 int Run(const Options& options, Streams& streams) {
-  namespace fs = std::filesystem;
   std::string error;
+  const Screen::Mode mode = options.json ? Screen::Mode::kSummary
+                            : streams.outIsTerminal ? Screen::Mode::kTerminal
+                                                    : Screen::Mode::kPlain;
+  Screen screen(streams.out, streams.err, mode);
+  // Said only once the run has succeeded, so that a failing run prints its one line alone.
+  std::vector<std::string> warnings;
+
+  mesh::InputFile inputFile;
   mesh::MeshFile input;
+  mesh::OutputFile output;
+  using Clock = std::chrono::steady_clock;
+  const auto Since = [](Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  };
+  RunSummary summary;
   if (!options.list) {
-    if (!mesh::ReadObjFile(options.input, input, error)) return Fail(streams, error);
-    for (const std::string& note : input.notes) streams.err << "fmhost: note: " << note << '\n';
+    const auto readStart = Clock::now();
+    const std::string reading = "Reading " + FileName(options.input);
+    const bool read = mesh::ReadObjFile(options.input, inputFile, input, error,
+                                        [&](int percent) { screen.Progress(reading, percent); });
+    screen.Finish();
+    summary.readSeconds = Since(readStart);
+    if (!read) return Fail(streams, error);
     for (const std::string& name : options.select) {
       bool found = false;
       for (const mesh::MeshObject& object : input.objects) found = found || object.name == name;
@@ -216,90 +210,114 @@ int Run(const Options& options, Streams& streams) {
                                  Join(names) + ")");
       }
     }
-    // Find an unwritable destination before any work; the result itself is written at the end.
-    mesh::OutputFile probe;
-    if (!probe.Open(options.output, error)) return Fail(streams, error);
+    // An unwritable destination is found before any work; the result is written at the end.
+    if (!output.Open(options.output, error)) return Fail(streams, error);
   }
 
-  ResetFramework();
-  Environment environment;
-  const Screen::Mode mode = options.json ? Screen::Mode::kSummary
-                            : streams.outIsTerminal ? Screen::Mode::kTerminal
-                                                    : Screen::Mode::kPlain;
-  Screen screen(streams.out, streams.err, mode);
-  ConsoleForward console(screen);
-  UiForward ui(environment.Ui(), screen);
-
-  ModuleHost host(environment);
-  const bool loaded = host.LoadFolder(options.plugins);
-  for (const std::string& warning : host.Warnings()) {
-    streams.err << "fmhost: warning: " << warning << '\n';
-  }
-  if (!loaded) {
-    for (size_t i = 0; i + 1 < host.Errors().size(); ++i) {
-      streams.err << "fmhost: " << host.Errors()[i] << '\n';
+  mesh::FaceTrace trace;
+  {
+    ResetFramework();
+    Environment environment;
+    ConsoleForward console(screen);
+    UiForward ui(environment.Ui(), screen);
+    ModuleHost host(environment);
+    const bool loaded = host.LoadFolder(options.plugins);
+    if (!loaded) {
+      std::string reasons;
+      for (const std::string& reason : host.Errors()) reasons += (reasons.empty() ? "" : "; ") + reason;
+      return Fail(streams, reasons.empty() ? options.plugins + ": the modules did not load" : reasons);
     }
-    return Fail(streams, host.Errors().empty() ? options.plugins + ": the modules did not load"
-                                               : host.Errors().back());
-  }
-  if (options.list) {
-    List(host, options.plugins, options.json, streams.out);
-    return kExitSuccess;
-  }
-  const HostedCommand* command = ChooseCommand(host, options.command, error);
-  if (command == nullptr) return Fail(streams, error);
-
-  Document& document = environment.NewDocument(fs::path(options.input).filename().string());
-  const std::vector<PolygonObject*> objects = mesh::AddMeshObjects(input, document);
-  for (PolygonObject* object : objects) {
-    bool selected = options.select.empty();
-    for (const std::string& name : options.select) selected = selected || object->Name() == name;
-    object->SetSelected(selected);
-  }
-
-  if (std::optional<int32_t> state = host.State(command->id, &document)) {
-    if ((*state & kCommandEnabled) == 0) {
-      return Fail(streams, "command " + CommandLabel(*command) +
-                               " is not available for this document");
+    for (const std::string& warning : host.Warnings()) warnings.push_back(warning);
+    if (options.list) {
+      for (const std::string& warning : warnings) streams.err << "fmhost: warning: " << warning << '\n';
+      List(host, options.plugins, options.json, streams.out);
+      return kExitSuccess;
     }
-  }
-  const auto start = std::chrono::steady_clock::now();
-  const std::optional<bool> executed = host.Execute(command->id, &document);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const HostedCommand* command = ChooseCommand(host, options.command, error);
+    if (command == nullptr) return Fail(streams, error);
+
+    Document& document = environment.NewDocument(FileName(options.input));
+    const std::vector<PolygonObject*> objects = mesh::AddMeshObjects(input, document);
+    std::vector<std::string> walked;
+    for (PolygonObject* object : objects) {
+      bool selected = options.select.empty();
+      for (const std::string& name : options.select) selected = selected || object->Name() == name;
+      object->SetSelected(selected);
+      if (selected) walked.push_back(object->Name());
+    }
+
+    // A file without faces and objects leaves nothing to select, and nothing to change: the
+    // command is not available then and the result is the input as it is.
+    std::vector<std::string> consoleLines;
+    if (!objects.empty()) {
+      if (std::optional<int32_t> state = host.State(command->id, &document)) {
+        if ((*state & kCommandEnabled) == 0) {
+          return Fail(streams, "command " + CommandLabel(*command) +
+                                   " is not available for this document");
+        }
+      }
+      const size_t firstEvent = environment.Ui().Events().size();
+      const auto start = Clock::now();
+      const std::optional<bool> executed = host.Execute(command->id, &document);
+      summary.seconds = Since(start);
+      screen.Finish();
+      if (!executed.has_value()) {
+        return Fail(streams, "command " + CommandLabel(*command) + " cannot be executed");
+      }
+      if (!*executed) return Fail(streams, "command " + CommandLabel(*command) + " failed");
+      const std::vector<UiEvent>& events = environment.Ui().Events();
+      for (size_t e = firstEvent; e < events.size(); ++e) {
+        if (events[e].kind == UiEventKind::PrintLine) consoleLines.push_back(events[e].text);
+      }
+    }
+
+    if (!mesh::TraceFaces(input, objects, trace, error)) return Fail(streams, error);
+    if (options.undoCheck && !UndoCheck(document, objects, input, error)) {
+      return Fail(streams, error);
+    }
+    const std::vector<int64_t> walkedQuads = ReportedQuads(consoleLines, walked);
+    summary.commandId = command->id;
+    summary.commandName = command->name;
+    size_t nextWalked = 0;
+    for (size_t o = 0; o < objects.size(); ++o) {
+      const bool selected = objects[o]->IsSelected();
+      summary.objects.push_back(ObjectSummary{
+          input.objects[o].name, selected, int64_t{input.objects[o].faceCount},
+          trace.polygonsAfter[o], selected ? walkedQuads[nextWalked++] : 0});
+    }
+  }  // the document, its undo history and the modules are let go before the result is written
+
+  const auto writeStart = Clock::now();
+  const std::string writing = "Writing " + FileName(options.output);
+  std::string outputError;
+  uint64_t released = 0;
+  const std::string_view text = inputFile.Text();
+  const mesh::TextSink sink = [&](std::string_view piece) {
+    if (!output.Append(piece, outputError)) return false;
+    // Input pages already written out are not needed again.
+    if (piece.data() >= text.data() && piece.data() + piece.size() <= text.data() + text.size()) {
+      const uint64_t end = static_cast<uint64_t>(piece.data() + piece.size() - text.data());
+      if (end >= released + (uint64_t{64} << 20) || end == text.size()) {
+        inputFile.Release(released, end);
+        released = end;
+      }
+    }
+    return true;
+  };
+  if (!inputFile.Unchanged(error)) return Fail(streams, error);
+  const bool written = mesh::WriteEditedObj(text, input, trace, sink, error,
+                                            [&](int percent) { screen.Progress(writing, percent); });
   screen.Finish();
-  if (!executed.has_value()) {
-    return Fail(streams, "command " + CommandLabel(*command) + " cannot be executed");
-  }
-  if (!*executed) return Fail(streams, "command " + CommandLabel(*command) + " failed");
+  if (!written) return Fail(streams, outputError.empty() ? error : outputError);
+  if (!output.Commit(error)) return Fail(streams, error);
+  summary.writeSeconds = Since(writeStart);
 
-  mesh::MeshFile result = input;
-  result.notes.clear();
-  if (!mesh::TakeMeshObjects(objects, result, error)) return Fail(streams, error);
-  if (options.undoCheck && !UndoCheck(document, objects, input, error)) {
-    return Fail(streams, error);
+  for (const std::string& warning : warnings) {
+    streams.err << "fmhost: warning: " << mesh::Printable(warning, kMessageLimit) << '\n';
   }
-  std::string text;
-  if (!mesh::FormatObj(result, text, error)) return Fail(streams, error);
-  mesh::OutputFile output;
-  if (!output.Open(options.output, error) || !output.Commit(text, error)) {
-    return Fail(streams, error);
-  }
-
-  RunSummary summary;
   summary.input = options.input;
   summary.output = options.output;
-  summary.commandId = command->id;
-  summary.commandName = command->name;
-  summary.seconds = seconds;
   summary.undoChecked = options.undoCheck;
-  for (size_t o = 0; o < objects.size(); ++o) {
-    summary.objects.push_back(ObjectSummary{
-        input.objects[o].name, objects[o]->IsSelected(),
-        static_cast<int64_t>(input.objects[o].polygons.size()),
-        static_cast<int64_t>(result.objects[o].polygons.size()),
-        QuadsMade(input.objects[o].polygons, result.objects[o].polygons)});
-  }
   if (options.json) {
     streams.out << ToJson(summary);
   } else {

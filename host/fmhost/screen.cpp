@@ -78,6 +78,15 @@ void Screen::Show(const UiEvent& event) {
 
 void Screen::ConsoleLine(const std::string& line) { Line(line); }
 
+void Screen::Progress(const std::string& text, int percent) {
+  if (mode_ != Mode::kTerminal || (text == statusText_ && percent == progress_ && drawnWidth_ > 0)) {
+    return;
+  }
+  statusText_ = text;
+  progress_ = percent;
+  Draw();
+}
+
 void Screen::Finish() {
   Erase();
   statusText_.clear();

@@ -2,7 +2,8 @@
 // What a person would see of the host while a command runs: the console, the status bar and
 // message boxes, drawn from the host's UI events.
 //   Terminal: console lines as they come; the status bar as one progress bar line redrawn in place
-//     (carriage return), cleared when the status is reset or the run ends.
+//     (carriage return), cleared when the status is reset or the run ends. Reading and writing
+//     the mesh file show on the same bar.
 //   Plain (output is not a terminal): console lines, and "status: TEXT" / "progress: N%" lines.
 //   Summary (--json): no status bar at all; console lines go to the error stream, so that the
 //     output stream carries the summary alone.
@@ -24,6 +25,8 @@ class Screen {
   void Show(const UiEvent& event);
   // A line of the host's console that did not come through a UI event (framework diagnostics).
   void ConsoleLine(const std::string& line);
+  // fmhost's own long work (reading, writing) on the same bar; shown only on a terminal.
+  void Progress(const std::string& text, int percent);
   // Clears a progress bar still drawn.
   void Finish();
 

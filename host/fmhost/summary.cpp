@@ -2,15 +2,12 @@
 
 #include <charconv>
 #include <cmath>
+#include <system_error>
+
+#include "host/mesh/printable.h"
 
 namespace fm::host::fmhost {
 namespace {
-
-int64_t LiveQuads(const std::vector<mesh::Polygon>& polygons) {
-  int64_t count = 0;
-  for (const mesh::Polygon& p : polygons) count += !p.IsTriangle() && p.a != p.b;
-  return count;
-}
 
 std::string Number(double value) {
   char buffer[32];
@@ -22,16 +19,45 @@ std::string Number(double value) {
 
 }  // namespace
 
-int64_t QuadsMade(const std::vector<mesh::Polygon>& before,
-                  const std::vector<mesh::Polygon>& after) {
-  if (before == after) return 0;
-  const int64_t made = LiveQuads(after) - LiveQuads(before);
-  return made > 0 ? made : 0;
+std::vector<int64_t> ReportedQuads(const std::vector<std::string>& consoleLines,
+                                   const std::vector<std::string>& walkedNames) {
+  std::vector<int64_t> quads(walkedNames.size(), 0);
+  size_t line = 0;
+  for (size_t o = 0; o < walkedNames.size(); ++o) {
+    const std::string prefix = walkedNames[o] + ": ";
+    for (size_t l = line; l < consoleLines.size(); ++l) {
+      const std::string& text = consoleLines[l];
+      if (text.compare(0, prefix.size(), prefix) != 0) continue;
+      const char* first = text.data() + prefix.size();
+      const char* last = text.data() + text.size();
+      int64_t count = 0;
+      const auto [ptr, ec] = std::from_chars(first, last, count);
+      if (ec != std::errc() || ptr == first || (ptr != last && *ptr != ' ')) continue;
+      quads[o] = count;
+      line = l + 1;
+      break;
+    }
+  }
+  return quads;
 }
 
 std::string JsonString(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
   std::string out = "\"";
-  for (unsigned char c : text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = mesh::Utf8SequenceLength(text.substr(i));
+    if (length == 0) {
+      out += "\\ufffd";
+      ++i;
+      continue;
+    }
+    if (length > 1) {
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -40,7 +66,6 @@ std::string JsonString(std::string_view text) {
       case '\t': out += "\\t"; break;
       default:
         if (c < 0x20) {
-          static const char kHex[] = "0123456789abcdef";
           out += "\\u00";
           out += kHex[c >> 4];
           out += kHex[c & 15];
@@ -48,6 +73,7 @@ std::string JsonString(std::string_view text) {
           out += static_cast<char>(c);
         }
     }
+    ++i;
   }
   return out + "\"";
 }
@@ -76,6 +102,8 @@ std::string ToJson(const RunSummary& summary) {
   json += "  \"polygonsAfter\": " + std::to_string(after) + ",\n";
   json += "  \"quadsMade\": " + std::to_string(quads) + ",\n";
   json += "  \"seconds\": " + Number(summary.seconds) + ",\n";
+  json += "  \"readSeconds\": " + Number(summary.readSeconds) + ",\n";
+  json += "  \"writeSeconds\": " + Number(summary.writeSeconds) + ",\n";
   json += std::string("  \"undoCheck\": ") + (summary.undoChecked ? "\"passed\"" : "null") + "\n";
   json += "}\n";
   return json;

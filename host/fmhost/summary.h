@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "host/mesh/mesh.h"
 
 namespace fm::host::fmhost {
 
@@ -25,15 +24,19 @@ struct RunSummary {
   std::string commandName;
   std::vector<ObjectSummary> objects;
   double seconds = 0.0;  // the command's execute call alone
+  double readSeconds = 0.0;   // reading the mesh file
+  double writeSeconds = 0.0;  // writing the result
   bool undoChecked = false;
 };
 
-// Quadrangles a run made in one object: the growth in quadrangles whose first two corners differ
-// (records with a == b are dead and a run may drop them). Zero when the polygons did not change.
-int64_t QuadsMade(const std::vector<mesh::Polygon>& before,
-                  const std::vector<mesh::Polygon>& after);
+// The quadrangles the command reported for each of the objects it walked, named in walk order, read
+// from its console lines ("NAME: COUNT ..."). An object without such a line counts 0: the command
+// reports every polygon object it processes.
+std::vector<int64_t> ReportedQuads(const std::vector<std::string>& consoleLines,
+                                   const std::vector<std::string>& walkedNames);
 
-// A JSON string literal of UTF-8 text.
+// A JSON string literal of `text`. Bytes that are not part of well-formed UTF-8 become U+FFFD (the
+// replacement character), so the result is valid JSON whatever the text holds.
 std::string JsonString(std::string_view text);
 
 // One JSON object, ending in a line end.

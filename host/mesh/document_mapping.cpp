@@ -1,104 +1,117 @@
 #include "host/mesh/document_mapping.h"
 
-#include <utility>
+#include <cstring>
+
+#include "host/mesh/printable.h"
 
 namespace fm::host::mesh {
 namespace {
 
+constexpr size_t kNameLimit = 60;
+
 fm::host::Vector3 ToHost(const Vector3& v) { return fm::host::Vector3{v.x, v.y, v.z}; }
-Vector3 FromHost(const fm::host::Vector3& v) { return Vector3{v.x, v.y, v.z}; }
+
+// Point index within its object of every file vertex the object uses; other entries are stale.
+void MapPoints(const MeshObject& object, std::vector<int32_t>& local) {
+  for (size_t k = 0; k < object.pointVertex.size(); ++k) {
+    local[static_cast<size_t>(object.pointVertex[k])] = static_cast<int32_t>(k);
+  }
+}
+
+PolygonRecord LocalPolygon(const Face& face, const std::vector<int32_t>& local) {
+  const auto at = [&](int k) { return local[static_cast<size_t>(face.vertex[k])]; };
+  return PolygonRecord{at(0), at(1), at(2), at(3)};
+}
+
+UvwRecord Origins(uint32_t face, bool triangle) {
+  const auto corner = [&](uint32_t k) { return ToHost(CornerOrigin(face, k)); };
+  return UvwRecord{corner(0), corner(1), corner(2), corner(triangle ? 2 : 3)};
+}
+
+std::string Where(const PolygonObject& object) {
+  return "object '" + Printable(object.Name(), kNameLimit) + "': ";
+}
 
 }  // namespace
+
+Vector3 CornerOrigin(uint32_t face, uint32_t corner) {
+  return Vector3{static_cast<double>(face), static_cast<double>(corner), 0.0};
+}
 
 std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& document) {
   std::vector<PolygonObject*> added;
   added.reserve(mesh.objects.size());
+  std::vector<int32_t> local(mesh.vertices.size(), 0);
   for (const MeshObject& source : mesh.objects) {
     PolygonObject& object = document.AddPolygonObject(source.name);
-    object.Points().reserve(source.points.size());
-    for (const Vector3& point : source.points) object.Points().push_back(ToHost(point));
-    object.Polygons().reserve(source.polygons.size());
-    for (const Polygon& p : source.polygons) {
-      object.Polygons().push_back(PolygonRecord{p.a, p.b, p.c, p.d});
+    // Added while the object has no polygons, so that its records are appended once rather than
+    // zero-filled first.
+    UvwTag& uvw = object.AddUvwTag();
+    MapPoints(source, local);
+    object.Points().reserve(source.pointVertex.size());
+    for (int32_t vertex : source.pointVertex) {
+      object.Points().push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
     }
-    if (!source.uvw.empty()) {
-      UvwTag& tag = object.AddUvwTag();
-      for (size_t i = 0; i < source.uvw.size(); ++i) {
-        const UvwCorners& uvw = source.uvw[i];
-        tag.Set(static_cast<int32_t>(i),
-                UvwRecord{ToHost(uvw.a), ToHost(uvw.b), ToHost(uvw.c), ToHost(uvw.d)});
-      }
-    }
-    for (const Group& group : source.groups) {
-      SelectionTag& tag = object.AddPolygonSelectionTag(group.name);
-      for (int32_t index : group.polygons) tag.Elements().Select(index);
+    object.Polygons().reserve(source.faceCount);
+    std::vector<uint8_t>& bytes = uvw.Bytes();
+    bytes.reserve(size_t{source.faceCount} * sizeof(UvwRecord));
+    for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
+      const Face& face = mesh.faces[f];
+      object.Polygons().push_back(LocalPolygon(face, local));
+      const UvwRecord record = Origins(f, face.IsTriangle());
+      const auto* raw = reinterpret_cast<const uint8_t*>(&record);
+      bytes.insert(bytes.end(), raw, raw + sizeof record);
     }
     added.push_back(&object);
   }
   return added;
 }
 
-bool TakeMeshObjects(const std::vector<PolygonObject*>& objects, MeshFile& mesh,
-                     std::string& error) {
+std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonObject*>& objects) {
   if (objects.size() != mesh.objects.size()) {
-    error = "the document holds " + std::to_string(objects.size()) + " objects of the file's " +
-            std::to_string(mesh.objects.size());
-    return false;
+    return "the document holds " + std::to_string(objects.size()) + " objects of the file's " +
+           std::to_string(mesh.objects.size());
   }
-  std::vector<MeshObject> taken;
-  taken.reserve(objects.size());
+  std::vector<int32_t> local(mesh.vertices.size(), 0);
   for (size_t o = 0; o < objects.size(); ++o) {
     const PolygonObject& object = *objects[o];
-    const MeshObject& before = mesh.objects[o];
-    if (object.Points().size() != before.points.size()) {
-      error = "object '" + object.Name() + "' has " + std::to_string(object.Points().size()) +
-              " points instead of " + std::to_string(before.points.size());
-      return false;
+    const MeshObject& source = mesh.objects[o];
+    if (object.Name() != source.name) return Where(object) + "its name differs";
+    if (object.Points().size() != source.pointVertex.size()) {
+      return Where(object) + "it has " + std::to_string(object.Points().size()) +
+             " points instead of " + std::to_string(source.pointVertex.size());
     }
-    MeshObject result;
-    result.name = object.Name();
-    result.pointVertex = before.pointVertex;
-    result.points.reserve(object.Points().size());
-    for (const fm::host::Vector3& point : object.Points()) result.points.push_back(FromHost(point));
-    const int32_t polygonCount = object.PolygonCount();
-    result.polygons.reserve(object.Polygons().size());
-    for (const PolygonRecord& p : object.Polygons()) {
-      result.polygons.push_back(Polygon{p.a, p.b, p.c, p.d});
-    }
-    if (const Tag* found = object.FindTag(kUvwTagType, 0)) {
-      const auto* tag = dynamic_cast<const UvwTag*>(found);
-      if (tag == nullptr || tag->Count() != polygonCount) {
-        error = "object '" + object.Name() + "': its UVW tag does not cover its " +
-                std::to_string(polygonCount) + " polygons";
-        return false;
-      }
-      result.uvw.reserve(static_cast<size_t>(polygonCount));
-      for (int32_t i = 0; i < polygonCount; ++i) {
-        const UvwRecord r = tag->Get(i);
-        result.uvw.push_back(
-            UvwCorners{FromHost(r.a), FromHost(r.b), FromHost(r.c), FromHost(r.d)});
+    for (size_t k = 0; k < source.pointVertex.size(); ++k) {
+      if (object.Points()[k] != ToHost(mesh.vertices[static_cast<size_t>(source.pointVertex[k])])) {
+        return Where(object) + "point " + std::to_string(k) + " differs";
       }
     }
-    for (const std::unique_ptr<Tag>& tag : object.Tags()) {
-      if (tag->Type() != kPolygonSelectionTagType) continue;
-      const auto* selection = dynamic_cast<const SelectionTag*>(tag.get());
-      if (selection == nullptr) continue;
-      Group group{selection->Name(), {}};
-      for (int32_t index : selection->Elements().Indices()) {
-        if (index >= polygonCount) {
-          error = "object '" + object.Name() + "': selection '" + group.name +
-                  "' holds polygon " + std::to_string(index) + " of " +
-                  std::to_string(polygonCount);
-          return false;
-        }
-        group.polygons.push_back(index);
-      }
-      result.groups.push_back(std::move(group));
+    if (object.Polygons().size() != source.faceCount) {
+      return Where(object) + "it has " + std::to_string(object.Polygons().size()) +
+             " polygons instead of " + std::to_string(source.faceCount);
     }
-    taken.push_back(std::move(result));
+    if (object.Tags().size() != 1) {
+      return Where(object) + "it has " + std::to_string(object.Tags().size()) +
+             " tags instead of 1";
+    }
+    const auto* uvw = dynamic_cast<const UvwTag*>(object.FindTag(kUvwTagType, 0));
+    if (uvw == nullptr || uvw->Count() != static_cast<int32_t>(source.faceCount)) {
+      return Where(object) + "its UVW tag does not cover its polygons";
+    }
+    if (object.PolygonSelection().Count() != 0) return Where(object) + "it has selected polygons";
+    MapPoints(source, local);
+    for (uint32_t i = 0; i < source.faceCount; ++i) {
+      const Face& face = mesh.faces[source.firstFace + i];
+      if (object.Polygons()[i] != LocalPolygon(face, local)) {
+        return Where(object) + "polygon " + std::to_string(i) + " differs";
+      }
+      const UvwRecord expected = Origins(source.firstFace + i, face.IsTriangle());
+      if (std::memcmp(uvw->Record(static_cast<int32_t>(i)), &expected, sizeof expected) != 0) {
+        return Where(object) + "the UVW corners of polygon " + std::to_string(i) + " differ";
+      }
+    }
   }
-  mesh.objects = std::move(taken);
-  return true;
+  return {};
 }
 
 }  // namespace fm::host::mesh

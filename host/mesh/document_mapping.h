@@ -1,7 +1,15 @@
 #pragma once
-// Moves a mesh between the plain model and a host document: each mesh object becomes a top-level
-// polygon object of the same name, its polygons in order, its texture coordinates a UVW tag (only
-// when it has any), each group a polygon-selection tag of that name. Points keep the mesh order.
+// The document fmhost hands the command, made from a read mesh file.
+//
+// Each object of the file becomes a top-level polygon object of the same name: its points are the
+// file vertices its faces use (in file order), its polygons its faces in file order. Its one tag is
+// a UVW tag that records where each corner came from instead of texture coordinates: corner k of
+// the polygon made from face f holds (f, k, 0), f counting the file's faces from 0 (a triangle's d
+// repeats its c). The command carries every UVW corner along with its point through merges and
+// compaction, so after the run each corner still names the face and corner it came from, and the
+// file's own `vt` and `vn` tokens can be written back for it. Groups stay in the text as `g` lines
+// and are not made into polygon-selection tags: they follow their faces by position, and the
+// command's work per polygon stays independent of how many groups a file has.
 
 #include <string>
 #include <vector>
@@ -11,15 +19,14 @@
 
 namespace fm::host::mesh {
 
-// Appends the objects of `mesh` to `document` as top-level objects, in order, and hands them back
-// (same order as mesh.objects).
+// The UVW corner that names face `face`, corner `corner`.
+Vector3 CornerOrigin(uint32_t face, uint32_t corner);
+
+// Adds one polygon object per mesh object to `document`, in order, and returns them.
 std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& document);
 
-// Reads the polygons, the texture coordinates of the first UVW tag and every polygon-selection tag
-// of `objects` back into `mesh.objects` (one object each, same order). The points must still be
-// the ones AddMeshObjects gave, in number: the file's vertex list is written from them. False with
-// `error` set otherwise; `mesh` is left untouched then.
-bool TakeMeshObjects(const std::vector<PolygonObject*>& objects, MeshFile& mesh,
-                     std::string& error);
+// The first way in which `objects` differ from what AddMeshObjects made of `mesh` (name, points,
+// polygons, the UVW tag, other tags, the polygon selection), or "" when they hold exactly that.
+std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonObject*>& objects);
 
 }  // namespace fm::host::mesh

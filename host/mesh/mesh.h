@@ -1,12 +1,13 @@
 #pragma once
-// The plain in-memory form of a mesh file, between the file on disk and the host's scene.
+// What fmhost keeps of an OBJ file between reading it and writing the result.
 //
-// An OBJ file numbers its vertices and texture coordinates across the whole file; a polygon object
-// owns its points. So the file's vertex and texture-coordinate lists are kept as they were read, and
-// every object holds its own points together with the file vertex each one came from. Writing the
-// file back from this form leaves the vertex list, its order and its values exactly as read.
+// The result is the input text with only the merged faces changed, so the text itself stays the
+// source of everything that is written back: this form holds just enough to build the document
+// (vertex positions, each face's vertices, which faces belong to which object) and to find each
+// face statement in the text again. Nothing here is per line of text except the faces.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,58 +20,49 @@ struct Vector3 {
   friend bool operator==(const Vector3&, const Vector3&) = default;
 };
 
-// A file vertex: its position and the optional values after it on its line (a weight, or a
-// red/green/blue colour), carried through unchanged.
-struct Vertex {
-  Vector3 position;
-  uint8_t extraCount = 0;  // 0, 1 (weight) or 3 (colour)
-  double extra[3] = {0.0, 0.0, 0.0};
-  friend bool operator==(const Vertex&, const Vertex&) = default;
+// One `f` statement.
+struct Face {
+  int32_t vertex[4] = {0, 0, 0, 0};  // 0-based file vertex indices; a triangle repeats its third
+  uint64_t offset : 60 = 0;          // where the statement's first line starts in the text
+  uint64_t corners : 4 = 0;          // 3 or 4, as written
+  bool IsTriangle() const { return corners == 3; }
 };
+static_assert(sizeof(Face) == 24);
 
-// Four point indices into the object's points; a triangle when c == d.
-struct Polygon {
-  int32_t a = 0;
-  int32_t b = 0;
-  int32_t c = 0;
-  int32_t d = 0;
-  bool IsTriangle() const { return c == d; }
-  friend bool operator==(const Polygon&, const Polygon&) = default;
-};
-
-// Texture coordinates (u, v, w) of the four corners of one polygon; a triangle's d repeats its c.
-struct UvwCorners {
-  Vector3 a, b, c, d;
-  friend bool operator==(const UvwCorners&, const UvwCorners&) = default;
-};
-
-// A named set of polygon indices of one object, ascending and without repeats.
-struct Group {
-  std::string name;
-  std::vector<int32_t> polygons;
-  friend bool operator==(const Group&, const Group&) = default;
+// How many `v`, `vt` and `vn` lines came before a face statement. Only kept when the file uses
+// negative (relative) indices, whose meaning depends on it.
+struct IndexBase {
+  int32_t vertices = 0;
+  int32_t texcoords = 0;
+  int32_t normals = 0;
+  friend bool operator==(const IndexBase&, const IndexBase&) = default;
 };
 
 struct MeshObject {
   std::string name;
-  std::vector<Vector3> points;
-  // File vertex index (0-based) of each point; ascending, so points keep the file's order.
-  std::vector<int64_t> pointVertex;
-  std::vector<Polygon> polygons;
-  // Empty when the object has no texture coordinates, otherwise one entry per polygon.
-  std::vector<UvwCorners> uvw;
-  // In the order the file first names them.
-  std::vector<Group> groups;
+  bool fromObjectLine = false;  // false: the faces before any `o` line, named after the file
+  int64_t line = 0;             // of its `o` line, or of its first face
+  uint32_t firstFace = 0;       // its faces are faces[firstFace, firstFace + faceCount)
+  uint32_t faceCount = 0;
+  // File vertex (0-based) of each of the object's points, ascending: points keep the file's order.
+  std::vector<int32_t> pointVertex;
   friend bool operator==(const MeshObject&, const MeshObject&) = default;
 };
 
 struct MeshFile {
-  std::vector<Vertex> vertices;    // the file's `v` lines, in order
-  std::vector<Vector3> texcoords;  // the file's `vt` lines, in order
-  std::vector<MeshObject> objects;  // in file order
-  // What the file held that this form does not carry (normals, materials, ...), one sentence each,
-  // so the caller can tell the user instead of dropping it silently.
-  std::vector<std::string> notes;
+  std::vector<Vector3> vertices;  // positions of the `v` lines, in order
+  int64_t texcoordCount = 0;
+  int64_t normalCount = 0;
+  std::vector<Face> faces;          // every `f` statement, in file order
+  std::vector<MeshObject> objects;  // in file order; their face ranges follow one another
+  // Empty when no face uses a negative index; otherwise one entry per face, and entries before the
+  // first such face are not used.
+  std::vector<IndexBase> bases;
+  // Byte length of the text this was read from (the offsets of `faces` point into it).
+  uint64_t textSize = 0;
 };
+
+// Told how far a long read or write has come, in percent; called only when the figure changes.
+using ProgressCallback = std::function<void(int percent)>;
 
 }  // namespace fm::host::mesh

@@ -4,12 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
-#include <map>
-#include <system_error>
 #include <vector>
+
+#include "host/mesh/printable.h"
 
 namespace fm::host::mesh {
 namespace {
@@ -24,20 +24,47 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-std::vector<std::string_view> SplitBlanks(std::string_view s) {
-  std::vector<std::string_view> tokens;
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    size_t start = i;
-    while (i < s.size() && !IsBlank(s[i])) ++i;
-    if (i > start) tokens.push_back(s.substr(start, i - start));
-  }
-  return tokens;
+// A line whose last non-blank character is a backslash continues on the next line.
+bool Continues(std::string_view line) {
+  line = Trim(line);
+  return !line.empty() && line.back() == '\\';
 }
 
-// Exact decimal-to-binary conversion, so that writing a value back gives the text's value again.
-// Accepts an optional leading '+', which from_chars does not.
+size_t LineEnd(std::string_view text, size_t pos) {
+  const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
+  return found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+}
+
+// The tokens of a statement's arguments; a '#' ends them (the rest of the line is a comment).
+class Tokens {
+ public:
+  explicit Tokens(std::string_view rest) : rest_(rest) {}
+  bool Next(std::string_view& token) {
+    size_t i = pos_;
+    while (i < rest_.size() && IsBlank(rest_[i])) ++i;
+    if (i >= rest_.size() || rest_[i] == '#') {
+      pos_ = rest_.size();
+      return false;
+    }
+    const size_t start = i;
+    while (i < rest_.size() && !IsBlank(rest_[i]) && rest_[i] != '#') ++i;
+    token = rest_.substr(start, i - start);
+    pos_ = i;
+    return true;
+  }
+  size_t CountRest() {
+    size_t count = 0;
+    std::string_view unused;
+    while (Next(unused)) ++count;
+    return count;
+  }
+
+ private:
+  std::string_view rest_;
+  size_t pos_ = 0;
+};
+
+// Exact decimal-to-binary conversion. Accepts an optional leading '+', which from_chars does not.
 bool ParseReal(std::string_view token, double& value) {
   if (!token.empty() && token.front() == '+') {
     token.remove_prefix(1);
@@ -49,118 +76,92 @@ bool ParseReal(std::string_view token, double& value) {
   return ec == std::errc() && ptr == end && std::isfinite(value);
 }
 
-bool ParseInteger(std::string_view token, int64_t& value) {
-  if (!token.empty() && token.front() == '+') {
-    token.remove_prefix(1);
-    if (!token.empty() && token.front() == '-') return false;
+// A decimal index with an optional sign. Values beyond any count are clamped, so that a huge
+// number reads as out of range rather than as not a number.
+bool ParseIndex(std::string_view token, int64_t& value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+  if (i == token.size()) return false;
+  int64_t result = 0;
+  for (; i < token.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(token[i]) - '0';
+    if (digit > 9) return false;
+    if (result <= (int64_t{1} << 40)) result = result * 10 + digit;
   }
-  if (token.empty()) return false;
-  const char* end = token.data() + token.size();
-  auto [ptr, ec] = std::from_chars(token.data(), end, value);
-  return ec == std::errc() && ptr == end;
+  value = negative ? -result : result;
+  return true;
 }
 
-std::string Quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
-
-constexpr int32_t kNoTexcoord = -1;
-
-// One `f` line, its indices already resolved to 0-based file indices (positive ones not yet checked
-// against the final counts, since they may point forward).
-struct PendingFace {
-  int32_t vertex[4];
-  int32_t texcoord[4];  // kNoTexcoord when the face has none
-  uint8_t corners;
-  uint32_t groupSet;    // index into Parser::groupSets_
-  int64_t line;
-};
-
-struct PendingObject {
-  std::string name;
-  std::vector<PendingFace> faces;
-};
-
-// Statements that only describe rendering or free-form geometry attributes; they carry no polygon.
-enum class Kind { kDropped, kUnsupportedElement };
-
-const std::map<std::string_view, std::pair<Kind, const char*>>& OtherStatements() {
-  static const std::map<std::string_view, std::pair<Kind, const char*>> table = {
-      {"vn", {Kind::kDropped, "normals are not kept: a polygon object holds none"}},
-      {"usemtl", {Kind::kDropped, "materials are not kept"}},
-      {"mtllib", {Kind::kDropped, "materials are not kept"}},
-      {"s", {Kind::kDropped, "smoothing groups are not kept"}},
-      {"mg", {Kind::kDropped, "merging groups are not kept"}},
-      {"bevel", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"c_interp", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"d_interp", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"lod", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"shadow_obj", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"trace_obj", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"ctech", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"stech", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"maplib", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"usemap", {Kind::kDropped, "display and render attributes are not kept"}},
-      {"vp", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"cstype", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"deg", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"bmat", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"step", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"parm", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"trim", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"hole", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"scrv", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"sp", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"end", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"con", {Kind::kDropped, "free-form geometry data is not kept"}},
-      {"p", {Kind::kUnsupportedElement, "point elements"}},
-      {"l", {Kind::kUnsupportedElement, "line elements"}},
-      {"curv", {Kind::kUnsupportedElement, "curves"}},
-      {"curv2", {Kind::kUnsupportedElement, "curves"}},
-      {"surf", {Kind::kUnsupportedElement, "surfaces"}},
-  };
-  return table;
+bool IsKeyword(std::string_view keyword) {
+  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (keyword.empty() || !(letter(keyword.front()) || keyword.front() == '_')) return false;
+  for (char c : keyword) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '-' && c != '.') return false;
+  }
+  return true;
 }
+
+// Elements a polygon object has no room for; any other statement is carried through as text.
+const char* UnsupportedElement(std::string_view keyword) {
+  if (keyword == "p") return "point elements";
+  if (keyword == "l") return "line elements";
+  if (keyword == "curv" || keyword == "curv2") return "curves";
+  if (keyword == "surf") return "surfaces";
+  return nullptr;
+}
+
+enum Kind { kVertex, kTexcoord, kNormal, kKinds };
+const char* const kKindName[kKinds] = {"vertex", "texture coordinate", "normal"};
+const char* const kKindPlural[kKinds] = {"vertices", "texture coordinates", "normals"};
+
+// The largest positive index of one kind and where it was first seen, checked at the end, since a
+// positive index may point at lines further down.
+struct Highest {
+  int64_t index = -1;
+  int64_t line = 0;
+};
 
 class Parser {
  public:
-  Parser(std::string_view displayName, std::string_view defaultObjectName)
-      : displayName_(displayName), defaultObjectName_(defaultObjectName) {
-    groupSets_.emplace_back();  // set 0: no group
-    groupSetIds_.emplace(std::vector<std::string>{}, 0);
-  }
+  Parser(std::string_view text, std::string_view displayName, std::string_view defaultObjectName,
+         const ProgressCallback& progress)
+      : text_(text), displayName_(displayName), defaultObjectName_(defaultObjectName),
+        progress_(progress) {}
 
-  bool Run(std::string_view text, MeshFile& out) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-    size_t pos = 0;
+  bool Run(MeshFile& out) {
+    if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
+      const size_t at = static_cast<size_t>(static_cast<const char*>(nul) - text_.data());
+      const int64_t line = 1 + std::count(text_.data(), text_.data() + at, '\n');
+      return Fail(line, "a NUL byte: this is not a text file");
+    }
+    ReserveForEstimate();
+    size_t pos = text_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     int64_t lineNumber = 0;
     std::string joined;
-    while (pos < text.size()) {
-      size_t end = text.find('\n', pos);
-      if (end == std::string_view::npos) end = text.size();
-      std::string_view line = text.substr(pos, end - pos);
+    while (pos < text_.size()) {
+      const size_t start = pos;
+      size_t end = LineEnd(text_, pos);
+      std::string_view line = text_.substr(pos, end - pos);
       pos = end + 1;
-      ++lineNumber;
-      const int64_t statementLine = lineNumber;
-      // A backslash at the end of a line continues the statement on the next one.
-      std::string_view trimmed = Trim(line);
-      if (!trimmed.empty() && trimmed.back() == '\\') {
-        joined.assign(trimmed.substr(0, trimmed.size() - 1));
-        while (pos < text.size()) {
-          size_t next = text.find('\n', pos);
-          if (next == std::string_view::npos) next = text.size();
-          std::string_view more = Trim(text.substr(pos, next - pos));
-          pos = next + 1;
-          ++lineNumber;
+      const int64_t statementLine = ++lineNumber;
+      if (Continues(line)) {
+        joined.clear();
+        while (true) {
+          const std::string_view piece = Trim(line);
+          const bool more = Continues(piece) && pos < text_.size();
+          joined.append(Continues(piece) ? piece.substr(0, piece.size() - 1) : piece);
+          if (!more) break;
           joined.push_back(' ');
-          if (!more.empty() && more.back() == '\\') {
-            joined.append(more.substr(0, more.size() - 1));
-            continue;
-          }
-          joined.append(more);
-          break;
+          end = LineEnd(text_, pos);
+          line = text_.substr(pos, end - pos);
+          pos = end + 1;
+          ++lineNumber;
         }
         line = joined;
       }
-      if (!Statement(line, statementLine)) return false;
+      if (!Statement(line, statementLine, start)) return false;
+      if (progress_ && pos >= nextReport_) Report(pos);
     }
     return Finish(out);
   }
@@ -169,141 +170,141 @@ class Parser {
 
  private:
   bool Fail(int64_t line, const std::string& message) {
-    error_ = displayName_ + ":" + std::to_string(line) + ": " + message;
+    error_ = std::string(displayName_) + ":" + std::to_string(line) + ": " + message;
     return false;
   }
 
-  void Note(int64_t line, const std::string& message) {
-    if (notedMessages_.emplace(message, line).second) {
-      notes_.push_back(displayName_ + ":" + std::to_string(line) + ": " + message);
+  // Reserves the vertex and face lists for what the start of the text suggests, so that a large
+  // file is not copied over and over as they grow.
+  void ReserveForEstimate() {
+    const std::string_view sample = text_.substr(0, size_t{1} << 20);
+    size_t vertexLines = 0, faceLines = 0;
+    for (size_t pos = 0; pos < sample.size();) {
+      const std::string_view line = sample.substr(pos, LineEnd(sample, pos) - pos);
+      vertexLines += line.size() > 2 && line[0] == 'v' && IsBlank(line[1]);
+      faceLines += line.size() > 2 && line[0] == 'f' && IsBlank(line[1]);
+      pos += line.size() + 1;
     }
+    const double scale = sample.empty() ? 0.0 : 1.05 * double(text_.size()) / double(sample.size());
+    vertices_.reserve(static_cast<size_t>(double(vertexLines) * scale) + 16);
+    faces_.reserve(static_cast<size_t>(double(faceLines) * scale) + 16);
   }
 
-  bool Statement(std::string_view line, int64_t lineNumber) {
-    line = Trim(line);
-    if (line.empty() || line.front() == '#') return true;
-    size_t keywordEnd = 0;
-    while (keywordEnd < line.size() && !IsBlank(line[keywordEnd])) ++keywordEnd;
-    const std::string_view keyword = line.substr(0, keywordEnd);
-    std::string_view rest = line.substr(keywordEnd);
-    // Names may hold '#'; elsewhere it starts a comment that runs to the end of the line.
-    const bool takesName = keyword == "o" || keyword == "g" || keyword == "usemtl" ||
-                           keyword == "mtllib";
-    if (size_t hash = rest.find('#'); !takesName && hash != std::string_view::npos) {
-      rest = rest.substr(0, hash);
-    }
-    rest = Trim(rest);
+  void Report(size_t pos) {
+    const int percent = static_cast<int>(std::min<uint64_t>(pos, text_.size()) * 100 /
+                                         std::max<size_t>(text_.size(), 1));
+    progress_(percent);
+    nextReport_ = (static_cast<uint64_t>(percent) + 1) * text_.size() / 100 + 1;
+  }
 
+  bool Statement(std::string_view line, int64_t lineNumber, size_t offset) {
+    size_t i = 0;
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    if (i == line.size() || line[i] == '#') return true;
+    const size_t keywordStart = i;
+    while (i < line.size() && !IsBlank(line[i])) ++i;
+    const std::string_view keyword = line.substr(keywordStart, i - keywordStart);
+    const std::string_view rest = line.substr(i);
+    if (keyword == "f") return FaceLine(rest, lineNumber, offset);
     if (keyword == "v") return VertexLine(rest, lineNumber);
-    if (keyword == "vt") return TexcoordLine(rest, lineNumber);
-    if (keyword == "f") return FaceLine(rest, lineNumber);
-    if (keyword == "o") return ObjectLine(rest, lineNumber);
-    if (keyword == "g") return GroupLine(rest, lineNumber);
-    if (keyword == "vn") {
-      std::vector<std::string_view> values = SplitBlanks(rest);
-      double unused;
-      if (values.size() != 3 || !ParseReal(values[0], unused) || !ParseReal(values[1], unused) ||
-          !ParseReal(values[2], unused)) {
-        return Fail(lineNumber, "a normal needs three numbers");
-      }
-      ++normalCount_;
+    if (keyword == "vt") return NumbersLine(rest, lineNumber, 1, 3, kTexcoord,
+                                            "texture coordinates need one to three numbers");
+    if (keyword == "vn") return NumbersLine(rest, lineNumber, 3, 3, kNormal,
+                                            "a normal needs three numbers");
+    if (keyword == "o") return ObjectLine(Trim(rest), lineNumber);
+    if (const char* element = UnsupportedElement(keyword)) {
+      return Fail(lineNumber, std::string(element) + " cannot be held by a polygon object");
     }
-    if (keyword == "s" && (rest == "off" || rest == "0")) return true;
-    auto it = OtherStatements().find(keyword);
-    if (it == OtherStatements().end()) {
-      return Fail(lineNumber, "unknown statement " + Quoted(keyword.substr(0, 32)));
-    }
-    if (it->second.first == Kind::kUnsupportedElement) {
-      return Fail(lineNumber, std::string(it->second.second) +
-                                  " cannot be held by a polygon object");
-    }
-    Note(lineNumber, it->second.second);
-    return true;
+    if (!IsKeyword(keyword)) return Fail(lineNumber, "not an OBJ statement: " + QuotedToken(keyword));
+    return true;  // groups, materials, smoothing groups and the rest stay in the text as they are
   }
 
   bool VertexLine(std::string_view rest, int64_t lineNumber) {
-    std::vector<std::string_view> values = SplitBlanks(rest);
-    if (values.size() != 3 && values.size() != 4 && values.size() != 6) {
+    Tokens tokens(rest);
+    std::string_view token;
+    double values[6];
+    size_t count = 0;
+    while (count < 7 && tokens.Next(token)) {
+      if (count < 6 && !ParseReal(token, values[count])) {
+        return Fail(lineNumber, "not a number: " + QuotedToken(token));
+      }
+      ++count;
+    }
+    if (count != 3 && count != 4 && count != 6) {
       return Fail(lineNumber, "a vertex needs three coordinates, optionally followed by a weight "
                               "or by three colour values");
     }
-    Vertex vertex;
-    double* targets[6] = {&vertex.position.x, &vertex.position.y, &vertex.position.z,
-                          &vertex.extra[0], &vertex.extra[1], &vertex.extra[2]};
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (!ParseReal(values[i], *targets[i])) {
-        return Fail(lineNumber, "not a number: " + Quoted(values[i]));
-      }
-    }
-    vertex.extraCount = static_cast<uint8_t>(values.size() - 3);
-    if (static_cast<int64_t>(vertices_.size()) >= kMaxCount) {
-      return Fail(lineNumber, "too many vertices");
-    }
-    vertices_.push_back(vertex);
+    if (counts_[kVertex] >= kMaxCount) return Fail(lineNumber, "too many vertices");
+    vertices_.push_back(Vector3{values[0], values[1], values[2]});
+    ++counts_[kVertex];
     return true;
   }
 
-  bool TexcoordLine(std::string_view rest, int64_t lineNumber) {
-    std::vector<std::string_view> values = SplitBlanks(rest);
-    if (values.empty() || values.size() > 3) {
-      return Fail(lineNumber, "texture coordinates need one to three numbers");
-    }
-    double uvw[3] = {0.0, 0.0, 0.0};
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (!ParseReal(values[i], uvw[i])) {
-        return Fail(lineNumber, "not a number: " + Quoted(values[i]));
+  bool NumbersLine(std::string_view rest, int64_t lineNumber, size_t least, size_t most,
+                   Kind kind, const char* wrongCount) {
+    Tokens tokens(rest);
+    std::string_view token;
+    size_t count = 0;
+    double value = 0.0;
+    while (count <= most && tokens.Next(token)) {
+      if (count < most && !ParseReal(token, value)) {
+        return Fail(lineNumber, "not a number: " + QuotedToken(token));
       }
+      ++count;
     }
-    if (static_cast<int64_t>(texcoords_.size()) >= kMaxCount) {
-      return Fail(lineNumber, "too many texture coordinates");
+    if (count < least || count > most) return Fail(lineNumber, wrongCount);
+    if (counts_[kind] >= kMaxCount) {
+      return Fail(lineNumber, std::string("too many ") + kKindPlural[kind]);
     }
-    texcoords_.push_back(Vector3{uvw[0], uvw[1], uvw[2]});
+    ++counts_[kind];
     return true;
   }
 
-  // Resolves one index of a face corner: positive from the start of the file, negative back from
-  // the entries read so far.
-  bool ResolveIndex(std::string_view token, int64_t countSoFar, const char* what,
-                    int64_t lineNumber, int32_t& resolved) {
+  // Resolves one index of a face corner to a 0-based file index: positive from the start of the
+  // file, negative back from the entries read so far.
+  bool ResolveIndex(std::string_view token, Kind kind, int64_t lineNumber, int32_t& resolved,
+                    bool& relative) {
     int64_t raw = 0;
-    if (!ParseInteger(token, raw)) {
-      return Fail(lineNumber, std::string("not a ") + what + " index: " + Quoted(token));
+    if (!ParseIndex(token, raw)) {
+      return Fail(lineNumber, std::string("not a ") + kKindName[kind] + " index: " +
+                                  QuotedToken(token));
     }
-    if (raw == 0) return Fail(lineNumber, std::string(what) + " index 0 is not allowed");
-    int64_t index = raw > 0 ? raw - 1 : countSoFar + raw;
+    if (raw == 0) return Fail(lineNumber, std::string(kKindName[kind]) + " index 0 is not allowed");
+    const int64_t index = raw > 0 ? raw - 1 : counts_[kind] + raw;
     if (index < 0) {
-      return Fail(lineNumber, std::string(what) + " index " + std::to_string(raw) +
-                                  " is out of range (" + std::to_string(countSoFar) +
+      return Fail(lineNumber, std::string(kKindName[kind]) + " index " + std::to_string(raw) +
+                                  " is out of range (" + std::to_string(counts_[kind]) +
                                   " read before this line)");
     }
     if (index >= kMaxCount) {
-      return Fail(lineNumber, std::string(what) + " index " + std::to_string(raw) +
+      return Fail(lineNumber, std::string(kKindName[kind]) + " index " + QuotedToken(token) +
                                   " is out of range");
     }
+    if (index >= counts_[kind] && index > highest_[kind].index) highest_[kind] = {index, lineNumber};
+    relative = relative || raw < 0;
     resolved = static_cast<int32_t>(index);
     return true;
   }
 
-  bool FaceLine(std::string_view rest, int64_t lineNumber) {
-    std::vector<std::string_view> corners = SplitBlanks(rest);
-    if (corners.size() < 3) return Fail(lineNumber, "a face needs at least three corners");
-    if (corners.size() > 4) {
-      return Fail(lineNumber, "face with " + std::to_string(corners.size()) +
-                                  " corners: a polygon object holds polygons of at most four");
-    }
-    PendingFace face{};
-    face.corners = static_cast<uint8_t>(corners.size());
-    face.line = lineNumber;
-    face.groupSet = currentGroupSet_;
-    bool firstHasTexcoord = false;
-    for (size_t i = 0; i < corners.size(); ++i) {
-      std::string_view corner = corners[i];
+  bool FaceLine(std::string_view rest, int64_t lineNumber, size_t offset) {
+    Tokens tokens(rest);
+    Face face;
+    face.offset = offset;
+    bool relative = false;
+    bool faceHas[kKinds] = {true, false, false};
+    std::string_view corner;
+    size_t corners = 0;
+    while (tokens.Next(corner)) {
+      if (corners == 4) {
+        return Fail(lineNumber, "face with " + std::to_string(5 + tokens.CountRest()) +
+                                    " corners: a polygon object holds polygons of at most four");
+      }
       std::string_view parts[3];
       size_t partCount = 0;
       size_t start = 0;
       while (true) {
-        size_t slash = corner.find('/', start);
-        if (partCount == 3) return Fail(lineNumber, "malformed face corner " + Quoted(corner));
+        const size_t slash = corner.find('/', start);
+        if (partCount == 3) return Fail(lineNumber, "malformed face corner " + QuotedToken(corner));
         if (slash == std::string_view::npos) {
           parts[partCount++] = corner.substr(start);
           break;
@@ -314,222 +315,184 @@ class Parser {
       // Accepted forms: v, v/vt, v//vn, v/vt/vn.
       if (parts[0].empty() || (partCount == 2 && parts[1].empty()) ||
           (partCount == 3 && parts[2].empty())) {
-        return Fail(lineNumber, "malformed face corner " + Quoted(corner));
+        return Fail(lineNumber, "malformed face corner " + QuotedToken(corner));
       }
-      if (!ResolveIndex(parts[0], static_cast<int64_t>(vertices_.size()), "vertex", lineNumber,
-                        face.vertex[i])) {
-        return false;
-      }
-      const bool hasTexcoord = partCount >= 2 && !parts[1].empty();
-      if (i == 0) firstHasTexcoord = hasTexcoord;
-      if (hasTexcoord != firstHasTexcoord) {
-        return Fail(lineNumber, "texture coordinates given for some corners of the face only");
-      }
-      face.texcoord[i] = kNoTexcoord;
-      if (hasTexcoord &&
-          !ResolveIndex(parts[1], static_cast<int64_t>(texcoords_.size()), "texture coordinate",
-                        lineNumber, face.texcoord[i])) {
-        return false;
-      }
-      if (partCount == 3) {
-        // Normals are not kept, but an index to none is still a broken file.
-        int32_t normal = 0;
-        if (!ResolveIndex(parts[2], normalCount_, "normal", lineNumber, normal)) return false;
-        if (normal >= normalCount_ && normal > highestForwardNormal_) {
-          highestForwardNormal_ = normal;
-          highestForwardNormalLine_ = lineNumber;
+      const bool has[kKinds] = {true, partCount >= 2 && !parts[1].empty(), partCount == 3};
+      for (int kind = kTexcoord; kind < kKinds; ++kind) {
+        if (corners == 0) faceHas[kind] = has[kind];
+        if (has[kind] != faceHas[kind]) {
+          return Fail(lineNumber, std::string(kKindPlural[kind]) +
+                                      " given for some corners of the face only");
         }
       }
+      if (!ResolveIndex(parts[0], kVertex, lineNumber, face.vertex[corners], relative)) {
+        return false;
+      }
+      int32_t unused = 0;
+      for (int kind = kTexcoord; kind < kKinds; ++kind) {
+        if (has[kind] &&
+            !ResolveIndex(parts[kind], static_cast<Kind>(kind), lineNumber, unused, relative)) {
+          return false;
+        }
+      }
+      ++corners;
     }
-    if (face.corners == 3) {
-      face.vertex[3] = face.vertex[2];
-      face.texcoord[3] = face.texcoord[2];
-    } else if (face.vertex[2] == face.vertex[3]) {
-      Note(lineNumber, "a four-corner face whose last two corners are the same vertex is a "
-                       "triangle to a polygon object and is written back with three");
+    if (corners < 3) return Fail(lineNumber, "a face needs at least three corners");
+    face.corners = corners;
+    if (corners == 3) face.vertex[3] = face.vertex[2];
+
+    if (objects_.empty()) OpenObject(defaultObjectName_, false, lineNumber);
+    MeshObject& object = objects_.back();
+    if (object.faceCount == 0) {
+      objectHas_[kTexcoord] = faceHas[kTexcoord];
+      objectHas_[kNormal] = faceHas[kNormal];
+      objectFirstFaceLine_ = lineNumber;
     }
-    if (current_ == nullptr) OpenObject(defaultObjectName_);
-    if (static_cast<int64_t>(current_->faces.size()) >= kMaxCount) {
-      return Fail(lineNumber, "too many faces in object " + Quoted(current_->name));
+    for (int kind = kTexcoord; kind < kKinds; ++kind) {
+      if (faceHas[kind] != objectHas_[kind]) {
+        return Fail(lineNumber,
+                    std::string("face ") + (objectHas_[kind] ? "without " : "with ") +
+                        kKindPlural[kind] + " in object " + QuotedToken(object.name) +
+                        ", whose first face (line " + std::to_string(objectFirstFaceLine_) +
+                        ") has " + (objectHas_[kind] ? "them" : "none") +
+                        ": a merged face would mix corners with and without them");
+      }
     }
-    current_->faces.push_back(face);
+    if (static_cast<int64_t>(faces_.size()) >= kMaxCount) return Fail(lineNumber, "too many faces");
+    if (relative && !keepBases_) {
+      keepBases_ = true;
+      bases_.resize(faces_.size());
+    }
+    if (keepBases_) {
+      bases_.push_back(IndexBase{static_cast<int32_t>(counts_[kVertex]),
+                                 static_cast<int32_t>(counts_[kTexcoord]),
+                                 static_cast<int32_t>(counts_[kNormal])});
+    }
+    faces_.push_back(face);
+    ++object.faceCount;
     return true;
   }
 
-  bool ObjectLine(std::string_view rest, int64_t lineNumber) {
-    if (rest.empty()) return Fail(lineNumber, "an object needs a name");
-    sawObjectLine_ = true;
-    OpenObject(rest);
+  bool ObjectLine(std::string_view name, int64_t lineNumber) {
+    if (name.empty()) return Fail(lineNumber, "an object needs a name");
+    OpenObject(name, true, lineNumber);
     return true;
   }
 
-  bool GroupLine(std::string_view rest, int64_t) {
-    std::vector<std::string> names;
-    for (std::string_view token : SplitBlanks(rest)) {
-      std::string name(token);
-      bool seen = false;
-      for (const std::string& existing : names) seen = seen || existing == name;
-      if (!seen) names.push_back(std::move(name));
+  void OpenObject(std::string_view name, bool fromObjectLine, int64_t lineNumber) {
+    MeshObject object;
+    object.name = std::string(name);
+    object.fromObjectLine = fromObjectLine;
+    object.line = lineNumber;
+    object.firstFace = static_cast<uint32_t>(faces_.size());
+    objects_.push_back(std::move(object));
+  }
+
+  // Each object's points: the file vertices its faces use, in file order. Sorting is avoided where
+  // the used vertices are dense in their range, which is the common case and keeps big objects
+  // linear.
+  void CollectPoints(MeshObject& object, std::vector<uint32_t>& stamp, uint32_t objectStamp) {
+    int32_t lowest = std::numeric_limits<int32_t>::max(), highest = -1;
+    std::vector<int32_t>& points = object.pointVertex;
+    const Face* face = faces_.data() + object.firstFace;
+    for (uint32_t f = 0; f < object.faceCount; ++f, ++face) {
+      for (uint32_t k = 0; k < face->corners; ++k) {
+        const int32_t vertex = face->vertex[k];
+        if (stamp[static_cast<size_t>(vertex)] == objectStamp) continue;
+        stamp[static_cast<size_t>(vertex)] = objectStamp;
+        points.push_back(vertex);
+        lowest = std::min(lowest, vertex);
+        highest = std::max(highest, vertex);
+      }
     }
-    auto [it, inserted] = groupSetIds_.emplace(names, static_cast<uint32_t>(groupSets_.size()));
-    if (inserted) groupSets_.push_back(std::move(names));
-    currentGroupSet_ = it->second;
-    return true;
+    if (points.empty()) return;
+    const size_t range = static_cast<size_t>(highest - lowest) + 1;
+    if (range <= 4 * points.size()) {
+      points.clear();
+      for (int32_t vertex = lowest; vertex <= highest; ++vertex) {
+        if (stamp[static_cast<size_t>(vertex)] == objectStamp) points.push_back(vertex);
+      }
+    } else {
+      std::sort(points.begin(), points.end());
+    }
+    points.shrink_to_fit();
   }
 
-  void OpenObject(std::string_view name) {
-    objects_.push_back(PendingObject{std::string(name), {}});
-    current_ = &objects_.back();
-  }
-
-  // Checks forward references against the final counts and builds the objects.
   bool Finish(MeshFile& out) {
-    if (!sawObjectLine_ && objects_.empty()) OpenObject(defaultObjectName_);
-    if (highestForwardNormal_ >= normalCount_) {
-      return Fail(highestForwardNormalLine_,
-                  "normal index " + std::to_string(highestForwardNormal_ + int64_t{1}) +
-                      " is out of range (the file has " + std::to_string(normalCount_) +
-                      " normals)");
+    for (int kind = kVertex; kind < kKinds; ++kind) {
+      if (highest_[kind].index >= counts_[kind]) {
+        return Fail(highest_[kind].line,
+                    std::string(kKindName[kind]) + " index " +
+                        std::to_string(highest_[kind].index + 1) + " is out of range (the file has " +
+                        std::to_string(counts_[kind]) + " " + kKindPlural[kind] + ")");
+      }
     }
-    const int64_t vertexCount = static_cast<int64_t>(vertices_.size());
-    const int64_t texcoordCount = static_cast<int64_t>(texcoords_.size());
-    // Local point index of each file vertex for the object being built; -1 when unused by it.
-    std::vector<int32_t> localIndex(vertices_.size(), -1);
+    std::vector<uint32_t> stamp(vertices_.size(), 0);
+    for (size_t o = 0; o < objects_.size(); ++o) {
+      CollectPoints(objects_[o], stamp, static_cast<uint32_t>(o + 1));
+    }
     MeshFile file;
-    file.objects.reserve(objects_.size());
-    for (PendingObject& pending : objects_) {
-      MeshObject object;
-      object.name = std::move(pending.name);
-      const bool textured = !pending.faces.empty() && pending.faces.front().texcoord[0] != kNoTexcoord;
-      for (const PendingFace& face : pending.faces) {
-        for (int i = 0; i < face.corners; ++i) {
-          if (face.vertex[i] >= vertexCount) {
-            return Fail(face.line, "vertex index " + std::to_string(face.vertex[i] + int64_t{1}) +
-                                       " is out of range (the file has " +
-                                       std::to_string(vertexCount) + " vertices)");
-          }
-          if (face.texcoord[i] != kNoTexcoord && face.texcoord[i] >= texcoordCount) {
-            return Fail(face.line, "texture coordinate index " +
-                                       std::to_string(face.texcoord[i] + int64_t{1}) +
-                                       " is out of range (the file has " +
-                                       std::to_string(texcoordCount) + " texture coordinates)");
-          }
-        }
-        if ((face.texcoord[0] != kNoTexcoord) != textured) {
-          return Fail(face.line,
-                      std::string("face ") + (textured ? "without" : "with") +
-                          " texture coordinates in object " + Quoted(object.name) +
-                          ", whose first face (line " + std::to_string(pending.faces.front().line) +
-                          ") has " + (textured ? "them" : "none") +
-                          ": a polygon object has texture coordinates on all polygons or none");
-        }
-        for (int i = 0; i < 4; ++i) {
-          if (localIndex[static_cast<size_t>(face.vertex[i])] < 0) {
-            localIndex[static_cast<size_t>(face.vertex[i])] = 0;
-            object.pointVertex.push_back(face.vertex[i]);
-          }
-        }
-      }
-      // Points keep the file's vertex order.
-      std::sort(object.pointVertex.begin(), object.pointVertex.end());
-      object.points.reserve(object.pointVertex.size());
-      for (size_t k = 0; k < object.pointVertex.size(); ++k) {
-        const size_t vertex = static_cast<size_t>(object.pointVertex[k]);
-        localIndex[vertex] = static_cast<int32_t>(k);
-        object.points.push_back(vertices_[vertex].position);
-      }
-      object.polygons.reserve(pending.faces.size());
-      if (textured) object.uvw.reserve(pending.faces.size());
-      std::map<std::string, size_t> groupIndex;
-      for (size_t f = 0; f < pending.faces.size(); ++f) {
-        const PendingFace& face = pending.faces[f];
-        auto local = [&](int i) { return localIndex[static_cast<size_t>(face.vertex[i])]; };
-        object.polygons.push_back(Polygon{local(0), local(1), local(2), local(3)});
-        if (textured) {
-          auto uv = [&](int i) { return texcoords_[static_cast<size_t>(face.texcoord[i])]; };
-          object.uvw.push_back(UvwCorners{uv(0), uv(1), uv(2), uv(3)});
-        }
-        for (const std::string& name : groupSets_[face.groupSet]) {
-          auto [it, inserted] = groupIndex.emplace(name, object.groups.size());
-          if (inserted) object.groups.push_back(Group{name, {}});
-          object.groups[it->second].polygons.push_back(static_cast<int32_t>(f));
-        }
-      }
-      for (int64_t vertex : object.pointVertex) localIndex[static_cast<size_t>(vertex)] = -1;
-      file.objects.push_back(std::move(object));
-    }
     file.vertices = std::move(vertices_);
-    file.texcoords = std::move(texcoords_);
-    file.notes = std::move(notes_);
+    file.texcoordCount = counts_[kTexcoord];
+    file.normalCount = counts_[kNormal];
+    file.faces = std::move(faces_);
+    file.objects = std::move(objects_);
+    file.bases = std::move(bases_);
+    file.textSize = text_.size();
     out = std::move(file);
+    if (progress_) progress_(100);
     return true;
   }
 
-  std::string displayName_;
-  std::string defaultObjectName_;
+  std::string_view text_;
+  std::string_view displayName_;
+  std::string_view defaultObjectName_;
+  const ProgressCallback& progress_;
+  uint64_t nextReport_ = 0;
   std::string error_;
-  std::vector<Vertex> vertices_;
-  std::vector<Vector3> texcoords_;
-  int64_t normalCount_ = 0;
-  int64_t highestForwardNormal_ = -1;
-  int64_t highestForwardNormalLine_ = 0;
-  std::vector<PendingObject> objects_;
-  PendingObject* current_ = nullptr;
-  bool sawObjectLine_ = false;
-  std::vector<std::vector<std::string>> groupSets_;
-  std::map<std::vector<std::string>, uint32_t> groupSetIds_;
-  uint32_t currentGroupSet_ = 0;
-  std::vector<std::string> notes_;
-  std::map<std::string, int64_t> notedMessages_;
+  int64_t counts_[kKinds] = {0, 0, 0};
+  Highest highest_[kKinds];
+  std::vector<Vector3> vertices_;
+  std::vector<Face> faces_;
+  std::vector<IndexBase> bases_;
+  bool keepBases_ = false;  // from the first face with a relative index on
+  std::vector<MeshObject> objects_;
+  bool objectHas_[kKinds] = {true, false, false};
+  int64_t objectFirstFaceLine_ = 0;
 };
 
 }  // namespace
 
+size_t StatementEnd(std::string_view text, size_t offset) {
+  size_t pos = offset;
+  while (pos < text.size()) {
+    const size_t end = LineEnd(text, pos);
+    const bool more = Continues(text.substr(pos, end - pos));
+    pos = end < text.size() ? end + 1 : end;
+    if (!more) break;
+  }
+  return pos;
+}
+
 bool ParseObj(std::string_view text, std::string_view displayName,
-              std::string_view defaultObjectName, MeshFile& out, std::string& error) {
-  Parser parser(displayName, defaultObjectName);
-  if (!parser.Run(text, out)) {
+              std::string_view defaultObjectName, MeshFile& out, std::string& error,
+              const ProgressCallback& progress) {
+  Parser parser(text, displayName, defaultObjectName, progress);
+  if (!parser.Run(out)) {
     error = parser.error();
     return false;
   }
   return true;
 }
 
-bool ReadObjFile(const std::string& path, MeshFile& out, std::string& error) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (!fs::exists(status)) {
-    error = path + ": no such file";
-    return false;
-  }
-  if (fs::is_directory(status)) {
-    error = path + ": is a directory, not a mesh file";
-    return false;
-  }
-  if (!fs::is_regular_file(status)) {
-    error = path + ": is not a regular file";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot be opened for reading";
-    return false;
-  }
-  std::string text;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  if (size > 0) {
-    text.resize(static_cast<size_t>(size));
-    in.read(text.data(), size);
-  }
-  if (!in || in.gcount() != size) {
-    error = path + ": cannot be read";
-    return false;
-  }
-  const std::string stem = fs::path(path).stem().string();
-  return ParseObj(text, path, stem.empty() ? std::string("object") : stem, out, error);
+bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
+                 const ProgressCallback& progress) {
+  if (!file.Open(path, error)) return false;
+  const std::string stem = std::filesystem::path(path).stem().string();
+  const bool read = ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out,
+                             error, progress);
+  file.Release(0, file.Text().size());
+  return read;
 }
 
 }  // namespace fm::host::mesh

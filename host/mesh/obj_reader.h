@@ -1,31 +1,43 @@
 #pragma once
 // Reads Wavefront OBJ text into a MeshFile.
 //
-// What becomes what: each `o` starts an object (faces before the first `o`, or a file without any,
-// go to an object named `defaultObjectName`); `f` lines become polygons in file order, a triangle
-// with c == d; texture-coordinate indices become per-corner UVW; every `g` name becomes a group of
-// the faces that follow it. Indices may be negative (relative to the lines read so far) and positive
-// ones may point forward; every index is checked against the whole file.
+// What becomes what: each `o` starts an object (faces before the first `o` go to an object named
+// `defaultObjectName`; a file without faces and without `o` lines has no objects); `f` statements
+// become the objects' faces in file order. Indices may be negative (relative to the lines read so
+// far) and positive ones may point forward; every index is checked against the whole file.
+// Everything else (`vt` and `vn` values, groups, materials, smoothing groups, comments, statements
+// this reader does not know) is left in the text, which the writer copies back unchanged; the values
+// of `v`, `vt` and `vn` lines are still checked.
 //
-// The reader is strict: a line it cannot read, an index out of range, a face of more than four
-// corners (a polygon object cannot hold it) or line and curve elements are errors of the form
-// "NAME:LINE: what", and nothing is returned. Things a polygon object has no room for but that do
-// not change the polygons (normals, materials, smoothing groups) are dropped with a note.
+// The reader is strict about what it must understand: a line it cannot read, an index out of range,
+// a face of more than four corners (a polygon object cannot hold it), point, line, curve and surface
+// elements, a face whose corners differ in form, an object whose faces differ in whether they carry
+// texture coordinates or normals (a merged face would mix its corners' forms), NUL bytes: each is an
+// error of the form "NAME:LINE: what", and nothing is returned. The time it takes is linear in the
+// size of the text, whatever its shape.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "host/mesh/input_file.h"
 #include "host/mesh/mesh.h"
 
 namespace fm::host::mesh {
 
 // `displayName` prefixes error messages. Returns false and sets `error` on bad input; `out` is only
-// written on success.
+// written on success. `progress`, when given, hears how much of the text has been read.
 bool ParseObj(std::string_view text, std::string_view displayName,
-              std::string_view defaultObjectName, MeshFile& out, std::string& error);
+              std::string_view defaultObjectName, MeshFile& out, std::string& error,
+              const ProgressCallback& progress = {});
 
-// Reads the file at `path`; objects of a file without `o` lines are named after the file's stem.
-// A missing, unreadable or non-regular file is an error naming the path.
-bool ReadObjFile(const std::string& path, MeshFile& out, std::string& error);
+// Opens the file at `path` into `file` and reads it; objects before any `o` line are named after
+// the file's stem. A missing, unreadable or non-regular file is an error naming the path.
+bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
+                 const ProgressCallback& progress = {});
+
+// One past the end of the statement that starts at `offset`: past the line end of its last line
+// (a line ending in a backslash continues on the next), or the end of the text.
+size_t StatementEnd(std::string_view text, size_t offset);
 
 }  // namespace fm::host::mesh

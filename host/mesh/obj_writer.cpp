@@ -1,218 +1,216 @@
 #include "host/mesh/obj_writer.h"
 
-#include <bit>
+#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdint>
-#include <unordered_map>
-#include <vector>
+
+#include "host/mesh/obj_reader.h"
 
 namespace fm::host::mesh {
 namespace {
 
-void AppendReal(std::string& out, double value) {
-  char buffer[32];
-  auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  (void)ec;  // 32 bytes always hold the shortest form of a double
-  out.append(buffer, ptr);
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
+
+// The parts of one face statement the writer needs.
+struct FaceText {
+  std::string_view indent;
+  std::string_view tokens[4];
+  size_t corners = 0;
+  std::string_view comment;  // from its '#', trailing blanks removed; empty when none
+  std::string_view lineEnd;  // "\n", "\r\n" or "" at the end of the text
+};
+
+// Splits the statement at `offset`. A statement continued over several lines is joined into
+// `joined` first, which must then outlive the result.
+bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceText& out) {
+  const size_t end = StatementEnd(text, offset);
+  std::string_view statement = text.substr(offset, end - offset);
+  out.lineEnd = {};
+  if (!statement.empty() && statement.back() == '\n') {
+    const bool crlf = statement.size() >= 2 && statement[statement.size() - 2] == '\r';
+    out.lineEnd = statement.substr(statement.size() - (crlf ? 2 : 1));
+    statement.remove_suffix(out.lineEnd.size());
+  }
+  if (statement.find('\n') != std::string_view::npos) {
+    // Continued lines: drop each backslash and line break, as the reader does.
+    joined.clear();
+    size_t pos = 0;
+    while (pos <= statement.size()) {
+      size_t lineEnd = statement.find('\n', pos);
+      if (lineEnd == std::string_view::npos) lineEnd = statement.size();
+      std::string_view line = statement.substr(pos, lineEnd - pos);
+      while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+      if (lineEnd < statement.size() && !line.empty() && line.back() == '\\') line.remove_suffix(1);
+      if (!joined.empty()) joined.push_back(' ');
+      joined.append(line);
+      pos = lineEnd + 1;
+    }
+    statement = joined;
+  }
+  size_t i = 0;
+  while (i < statement.size() && IsBlank(statement[i])) ++i;
+  out.indent = statement.substr(0, i);
+  if (i >= statement.size() || statement[i] != 'f') return false;
+  ++i;
+  out.corners = 0;
+  out.comment = {};
+  while (true) {
+    while (i < statement.size() && IsBlank(statement[i])) ++i;
+    if (i >= statement.size()) break;
+    if (statement[i] == '#') {
+      std::string_view comment = statement.substr(i);
+      while (!comment.empty() && IsBlank(comment.back())) comment.remove_suffix(1);
+      out.comment = comment;
+      break;
+    }
+    const size_t start = i;
+    while (i < statement.size() && !IsBlank(statement[i]) && statement[i] != '#') ++i;
+    if (out.corners == 4) return false;
+    out.tokens[out.corners++] = statement.substr(start, i - start);
+  }
+  return out.corners >= 3;
 }
 
-void AppendInteger(std::string& out, int64_t value) {
+void AppendNumber(std::string& out, int64_t value) {
   char buffer[24];
-  auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  (void)ec;
-  out.append(buffer, ptr);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
 }
 
-// Texture coordinates are matched by their bits, so that 0.0 and -0.0 stay apart and every value
-// is written back exactly as it is held.
-struct BitsKey {
-  uint64_t u, v, w;
-  friend bool operator==(const BitsKey&, const BitsKey&) = default;
-};
-BitsKey KeyOf(const Vector3& value) {
-  return BitsKey{std::bit_cast<uint64_t>(value.x), std::bit_cast<uint64_t>(value.y),
-                 std::bit_cast<uint64_t>(value.z)};
-}
-struct BitsKeyHash {
-  size_t operator()(const BitsKey& k) const {
-    uint64_t h = k.u * 0x9E3779B97F4A7C15ull;
-    h ^= (k.v + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2));
-    h ^= (k.w + 0x94D049BB133111EBull + (h << 6) + (h >> 2));
-    return static_cast<size_t>(h ^ (h >> 31));
-  }
-};
-
-// An OBJ name runs to the end of its line (objects) or to the next blank (groups).
-bool IsWritableName(const std::string& name, bool allowBlanks) {
-  if (name.empty() || name.front() == ' ' || name.back() == ' ') return false;
-  for (char c : name) {
-    if (c == '\n' || c == '\r' || c == '\t' || c == '\v' || c == '\f' || c == '\0') return false;
-    if (c == ' ' && !allowBlanks) return false;
-  }
-  return true;
-}
-
-bool Check(const MeshFile& mesh, std::string& error) {
-  const int64_t vertexCount = static_cast<int64_t>(mesh.vertices.size());
-  for (const MeshObject& object : mesh.objects) {
-    const std::string where = "object '" + object.name + "': ";
-    if (!IsWritableName(object.name, true)) {
-      error = where + "the name cannot be written on an OBJ 'o' line";
-      return false;
+// A corner token moved from the statement of face `from` to that of face `to`: each negative index
+// is kept where the same number of its kind was read before both statements, and made absolute
+// otherwise.
+void AppendMovedToken(std::string& out, std::string_view token, const MeshFile& mesh,
+                      uint32_t from, uint32_t to) {
+  size_t part = 0, start = 0;
+  while (true) {
+    const size_t slash = std::min(token.find('/', start), token.size());
+    const std::string_view index = token.substr(start, slash - start);
+    if (!index.empty() && index.front() == '-' && !mesh.bases.empty()) {
+      const IndexBase& a = mesh.bases[from];
+      const IndexBase& b = mesh.bases[to];
+      const int32_t countFrom = part == 0 ? a.vertices : part == 1 ? a.texcoords : a.normals;
+      const int32_t countTo = part == 0 ? b.vertices : part == 1 ? b.texcoords : b.normals;
+      int64_t raw = 0;
+      std::from_chars(index.data() + 1, index.data() + index.size(), raw);
+      if (countFrom == countTo) {
+        out.append(index);
+      } else {
+        AppendNumber(out, countFrom - raw + 1);
+      }
+    } else {
+      out.append(index);
     }
-    if (object.pointVertex.size() != object.points.size()) {
-      error = where + "points and their file vertices differ in number";
-      return false;
+    if (slash >= token.size()) break;
+    out.push_back('/');
+    start = slash + 1;
+    ++part;
+  }
+}
+
+class Writer {
+ public:
+  Writer(std::string_view text, const MeshFile& mesh, const TextSink& sink,
+         const ProgressCallback& progress)
+      : text_(text), mesh_(mesh), sink_(sink), progress_(progress) {}
+
+  bool CopyTo(size_t end) {
+    if (end > copied_ && !sink_(text_.substr(copied_, end - copied_))) return false;
+    copied_ = std::max(copied_, end);
+    if (progress_ && !text_.empty()) {
+      const int percent = static_cast<int>(uint64_t{copied_} * 100 / text_.size());
+      if (percent != reported_) progress_(reported_ = percent);
     }
-    for (int64_t vertex : object.pointVertex) {
-      if (vertex < 0 || vertex >= vertexCount) {
-        error = where + "a point refers to file vertex " + std::to_string(vertex) + " of " +
-                std::to_string(vertexCount);
+    return true;
+  }
+  void SkipTo(size_t end) { copied_ = end; }
+
+  bool Rewrite(const RewrittenFace& face, std::string& error) {
+    // The faces a rewritten statement takes tokens from, split once each.
+    uint32_t splitFaces[4];
+    size_t splitCount = 0;
+    for (int k = 0; k < face.corners; ++k) {
+      const uint32_t source = face.sourceFace[k];
+      if (std::find(splitFaces, splitFaces + splitCount, source) != splitFaces + splitCount) continue;
+      if (!SplitFace(text_, mesh_.faces[source].offset, joined_[splitCount], split_[splitCount])) {
+        error = "the face statement of face " + std::to_string(source + 1) +
+                " is no longer where it was read";
         return false;
       }
+      splitFaces[splitCount++] = source;
     }
-    const int64_t pointCount = static_cast<int64_t>(object.points.size());
-    for (size_t i = 0; i < object.polygons.size(); ++i) {
-      const Polygon& p = object.polygons[i];
-      for (int32_t corner : {p.a, p.b, p.c, p.d}) {
-        if (corner < 0 || corner >= pointCount) {
-          error = where + "polygon " + std::to_string(i) + " refers to point " +
-                  std::to_string(corner) + " of " + std::to_string(pointCount);
-          return false;
-        }
-      }
-    }
-    if (!object.uvw.empty() && object.uvw.size() != object.polygons.size()) {
-      error = where + "texture coordinates for " + std::to_string(object.uvw.size()) +
-              " polygons, but it has " + std::to_string(object.polygons.size());
-      return false;
-    }
-    for (const Group& group : object.groups) {
-      if (!IsWritableName(group.name, false)) {
-        error = where + "group '" + group.name + "' cannot be written as an OBJ group name";
+    const FaceText& own = split_[std::find(splitFaces, splitFaces + splitCount, face.face) -
+                                 splitFaces];
+    line_.assign(own.indent);
+    line_.push_back('f');
+    for (int k = 0; k < face.corners; ++k) {
+      const size_t which =
+          static_cast<size_t>(std::find(splitFaces, splitFaces + splitCount, face.sourceFace[k]) -
+                              splitFaces);
+      const FaceText& source = split_[which];
+      if (face.sourceCorner[k] >= source.corners) {
+        error = "the face statement of face " + std::to_string(face.sourceFace[k] + 1) +
+                " has fewer corners than were read";
         return false;
       }
-      for (int32_t index : group.polygons) {
-        if (index < 0 || static_cast<size_t>(index) >= object.polygons.size()) {
-          error = where + "group '" + group.name + "' names polygon " + std::to_string(index) +
-                  " of " + std::to_string(object.polygons.size());
-          return false;
-        }
+      line_.push_back(' ');
+      const std::string_view token = source.tokens[face.sourceCorner[k]];
+      if (face.sourceFace[k] == face.face) {
+        line_.append(token);
+      } else {
+        AppendMovedToken(line_, token, mesh_, face.sourceFace[k], face.face);
       }
     }
+    if (!own.comment.empty()) {
+      line_.push_back(' ');
+      line_.append(own.comment);
+    }
+    line_.append(own.lineEnd);
+    return sink_(line_);
   }
-  return true;
-}
+
+ private:
+  std::string_view text_;
+  const MeshFile& mesh_;
+  const TextSink& sink_;
+  const ProgressCallback& progress_;
+  size_t copied_ = 0;
+  int reported_ = -1;
+  std::string joined_[4];
+  FaceText split_[4];
+  std::string line_;
+};
 
 }  // namespace
 
-bool FormatObj(const MeshFile& mesh, std::string& out, std::string& error) {
-  if (!Check(mesh, error)) return false;
-
-  // Points may have been edited in the scene; the file vertex they came from gets their position.
-  std::vector<Vertex> vertices = mesh.vertices;
-  for (const MeshObject& object : mesh.objects) {
-    for (size_t k = 0; k < object.points.size(); ++k) {
-      vertices[static_cast<size_t>(object.pointVertex[k])].position = object.points[k];
-    }
+bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
+                    const TextSink& sink, std::string& error, const ProgressCallback& progress) {
+  if (text.size() != mesh.textSize || trace.kept.size() != mesh.faces.size()) {
+    error = "the text is not the one the mesh was read from";
+    return false;
   }
-
-  std::string text;
-  text.reserve(vertices.size() * 40 + mesh.texcoords.size() * 24);
-  for (const Vertex& vertex : vertices) {
-    text += "v ";
-    AppendReal(text, vertex.position.x);
-    text += ' ';
-    AppendReal(text, vertex.position.y);
-    text += ' ';
-    AppendReal(text, vertex.position.z);
-    for (int i = 0; i < vertex.extraCount; ++i) {
-      text += ' ';
-      AppendReal(text, vertex.extra[i]);
+  Writer writer(text, mesh, sink, progress);
+  size_t next = 0;  // into trace.rewritten
+  for (size_t f = 0; f < mesh.faces.size(); ++f) {
+    const bool rewrite = next < trace.rewritten.size() && trace.rewritten[next].face == f;
+    if (trace.kept[f] && !rewrite) continue;
+    const size_t offset = mesh.faces[f].offset;
+    if (!writer.CopyTo(offset)) {
+      error = "the result could not be written";
+      return false;
     }
-    text += '\n';
-  }
-
-  std::vector<Vector3> texcoords = mesh.texcoords;
-  std::unordered_map<BitsKey, int64_t, BitsKeyHash> texcoordIndex;
-  texcoordIndex.reserve(texcoords.size());
-  for (size_t i = 0; i < texcoords.size(); ++i) texcoordIndex.emplace(KeyOf(texcoords[i]), i);
-  auto indexOf = [&](const Vector3& value) {
-    auto [it, inserted] = texcoordIndex.emplace(KeyOf(value), texcoords.size());
-    if (inserted) texcoords.push_back(value);
-    return it->second;
-  };
-  // Faces refer to texture coordinates by index, so the indices are settled before the list is
-  // written: per object, four per polygon.
-  std::vector<std::vector<int64_t>> cornerTexcoord(mesh.objects.size());
-  for (size_t o = 0; o < mesh.objects.size(); ++o) {
-    const MeshObject& object = mesh.objects[o];
-    cornerTexcoord[o].reserve(object.uvw.size() * 4);
-    for (size_t i = 0; i < object.uvw.size(); ++i) {
-      const UvwCorners& uvw = object.uvw[i];
-      cornerTexcoord[o].push_back(indexOf(uvw.a));
-      cornerTexcoord[o].push_back(indexOf(uvw.b));
-      cornerTexcoord[o].push_back(indexOf(uvw.c));
-      cornerTexcoord[o].push_back(object.polygons[i].IsTriangle() ? -1 : indexOf(uvw.d));
-    }
-  }
-  for (const Vector3& uvw : texcoords) {
-    text += "vt ";
-    AppendReal(text, uvw.x);
-    text += ' ';
-    AppendReal(text, uvw.y);
-    if (uvw.z != 0.0 || std::signbit(uvw.z)) {
-      text += ' ';
-      AppendReal(text, uvw.z);
-    }
-    text += '\n';
-  }
-
-  // The reader carries the current set of groups across `o` lines, so the writer tracks it the
-  // same way and writes a `g` line only where the set changes.
-  std::vector<std::string> current;
-  for (size_t o = 0; o < mesh.objects.size(); ++o) {
-    const MeshObject& object = mesh.objects[o];
-    text += "o ";
-    text += object.name;
-    text += '\n';
-    std::vector<std::vector<uint32_t>> membership(object.polygons.size());
-    for (uint32_t g = 0; g < object.groups.size(); ++g) {
-      for (int32_t index : object.groups[g].polygons) {
-        std::vector<uint32_t>& groups = membership[static_cast<size_t>(index)];
-        if (groups.empty() || groups.back() != g) groups.push_back(g);
+    if (rewrite) {
+      if (!writer.Rewrite(trace.rewritten[next++], error)) {
+        if (error.empty()) error = "the result could not be written";
+        return false;
       }
     }
-    std::vector<std::string> wanted;
-    for (size_t i = 0; i < object.polygons.size(); ++i) {
-      wanted.clear();
-      for (uint32_t g : membership[i]) wanted.push_back(object.groups[g].name);
-      if (wanted != current) {
-        text += 'g';
-        for (const std::string& name : wanted) {
-          text += ' ';
-          text += name;
-        }
-        text += '\n';
-        current = wanted;
-      }
-      const Polygon& p = object.polygons[i];
-      const int32_t corners[4] = {p.a, p.b, p.c, p.d};
-      const int cornerCount = p.IsTriangle() ? 3 : 4;
-      text += 'f';
-      for (int k = 0; k < cornerCount; ++k) {
-        text += ' ';
-        AppendInteger(text, object.pointVertex[static_cast<size_t>(corners[k])] + 1);
-        if (!object.uvw.empty()) {
-          text += '/';
-          AppendInteger(text, cornerTexcoord[o][i * 4 + static_cast<size_t>(k)] + 1);
-        }
-      }
-      text += '\n';
-    }
+    writer.SkipTo(StatementEnd(text, offset));
   }
-  out = std::move(text);
+  if (!writer.CopyTo(text.size())) {
+    error = "the result could not be written";
+    return false;
+  }
   return true;
 }
 

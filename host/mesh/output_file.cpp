@@ -42,6 +42,9 @@ int ProcessId() { return static_cast<int>(getpid()); }
 
 std::string Reason(int error) { return std::strerror(error); }
 
+// Gathered pieces are written in blocks of this size; larger pieces go out directly.
+constexpr size_t kBlock = size_t{1} << 20;
+
 }  // namespace
 
 OutputFile::~OutputFile() { Discard(); }
@@ -81,13 +84,7 @@ bool OutputFile::Open(const std::string& path, std::string& error) {
   return false;
 }
 
-bool OutputFile::Commit(std::string_view contents, std::string& error) {
-  if (descriptor_ < 0) {
-    error = "no output file open";
-    return false;
-  }
-  const char* data = contents.data();
-  size_t left = contents.size();
+bool OutputFile::WriteAll(const char* data, size_t left, std::string& error) {
   while (left > 0) {
     const long written = WriteSome(descriptor_, data, left);
     if (written < 0 && errno == EINTR) continue;
@@ -99,6 +96,38 @@ bool OutputFile::Commit(std::string_view contents, std::string& error) {
     data += written;
     left -= static_cast<size_t>(written);
   }
+  return true;
+}
+
+bool OutputFile::Flush(std::string& error) {
+  if (pending_.empty()) return true;
+  const bool written = WriteAll(pending_.data(), pending_.size(), error);
+  pending_.clear();
+  return written;
+}
+
+bool OutputFile::Append(std::string_view piece, std::string& error) {
+  if (descriptor_ < 0) {
+    error = "no output file open";
+    return false;
+  }
+  if (pending_.capacity() < kBlock) pending_.reserve(kBlock);
+  if (pending_.size() + piece.size() > kBlock && !Flush(error)) return false;
+  if (piece.size() >= kBlock) return WriteAll(piece.data(), piece.size(), error);
+  pending_.insert(pending_.end(), piece.begin(), piece.end());
+  return true;
+}
+
+bool OutputFile::Commit(std::string_view contents, std::string& error) {
+  return Append(contents, error) && Commit(error);
+}
+
+bool OutputFile::Commit(std::string& error) {
+  if (descriptor_ < 0) {
+    error = "no output file open";
+    return false;
+  }
+  if (!Flush(error)) return false;
   const int fd = descriptor_;
   descriptor_ = -1;
   if (CloseFile(fd) != 0) {
@@ -118,6 +147,7 @@ bool OutputFile::Commit(std::string_view contents, std::string& error) {
 }
 
 void OutputFile::Discard() {
+  pending_.clear();
   if (descriptor_ >= 0) {
     CloseFile(descriptor_);
     descriptor_ = -1;

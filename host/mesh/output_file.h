@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fm::host::mesh {
 
@@ -20,7 +21,12 @@ class OutputFile {
   // is done. The destination must not be a directory.
   bool Open(const std::string& path, std::string& error);
 
-  // Writes `contents`, closes, and renames onto the destination.
+  // Adds `piece` to the contents. Small pieces are gathered and written in large blocks.
+  bool Append(std::string_view piece, std::string& error);
+
+  // Writes what is still gathered, closes, and renames onto the destination.
+  bool Commit(std::string& error);
+  // Appends `contents`, then commits.
   bool Commit(std::string_view contents, std::string& error);
 
   // Drops the temporary file (also done by the destructor).
@@ -32,6 +38,9 @@ class OutputFile {
   std::string path_;
   std::string temporary_;
   int descriptor_ = -1;
+  std::vector<char> pending_;
+  bool WriteAll(const char* data, size_t size, std::string& error);
+  bool Flush(std::string& error);
 };
 
 }  // namespace fm::host::mesh

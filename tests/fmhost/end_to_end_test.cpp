@@ -8,7 +8,7 @@
 
 #include "examples/example_meshes.h"
 #include "host/fmhost/run.h"
-#include "host/mesh/obj_reader.h"
+#include "host/mesh/printable.h"
 #include "process.h"
 
 namespace fm::host::fmhost {
@@ -49,32 +49,28 @@ class FmhostTest : public ::testing::Test {
   test::ProcessResult Fmhost(const std::vector<std::string>& arguments) const {
     return test::RunProcess(FMHOST_EXE, arguments, directory_.string());
   }
-  static mesh::MeshFile Read(const std::string& path) {
-    mesh::MeshFile mesh;
-    std::string error;
-    EXPECT_TRUE(mesh::ReadObjFile(path, mesh, error)) << error;
-    return mesh;
+  static std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
-  static mesh::MeshFile ParseText(const std::string& text) {
-    mesh::MeshFile mesh;
-    std::string error;
-    EXPECT_TRUE(mesh::ParseObj(text, "expected", "x", mesh, error)) << error;
-    return mesh;
-  }
-  // The written file holds exactly what `expected` describes: vertices, objects, polygons in
-  // order, texture coordinates per corner and groups.
-  static void ExpectMesh(const std::string& path, const std::string& expected) {
-    const mesh::MeshFile got = Read(path);
-    const mesh::MeshFile want = ParseText(expected);
-    EXPECT_EQ(got.vertices, want.vertices);
-    ASSERT_EQ(got.objects.size(), want.objects.size());
-    for (size_t o = 0; o < want.objects.size(); ++o) {
-      SCOPED_TRACE(want.objects[o].name);
-      EXPECT_EQ(got.objects[o].name, want.objects[o].name);
-      EXPECT_EQ(got.objects[o].polygons, want.objects[o].polygons);
-      EXPECT_TRUE(got.objects[o].uvw == want.objects[o].uvw);
-      EXPECT_EQ(got.objects[o].groups, want.objects[o].groups);
+  // The lines of `text` that are face statements, or those that are not.
+  static std::vector<std::string> LinesOf(const std::string& text, bool faces) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      if ((line.rfind("f ", 0) == 0) == faces) lines.push_back(line);
     }
+    return lines;
+  }
+  // The written file is `input` with its faces replaced by those of `expected`: every other line
+  // is kept, in order, and the faces are `expected`'s, in order.
+  static void ExpectFaces(const std::string& path, const std::string& input,
+                          const std::string& expected) {
+    const std::string written = Contents(path);
+    EXPECT_EQ(LinesOf(written, false), LinesOf(input, false));
+    EXPECT_EQ(LinesOf(written, true), LinesOf(expected, true));
   }
 
   fs::path directory_;
@@ -97,11 +93,12 @@ TEST_F(FmhostTest, TriangulatedQuadMeshesComeBackAsTheirQuads) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string input = Write("in.obj", examples::ObjText({{&c.mesh, c.form}}));
+    const std::string text = examples::ObjText({{&c.mesh, c.form}});
+    const std::string input = Write("in.obj", text);
     const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--undo-check"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    ExpectMesh(Path("out.obj"), examples::QuadObj(c.mesh));
+    ExpectFaces(Path("out.obj"), text, examples::QuadObj(c.mesh));
     EXPECT_EQ(WorkEntries(), (std::vector<std::string>{"in.obj", "out.obj"}));
     fs::remove(Path("out.obj"));
   }
@@ -138,17 +135,19 @@ TEST_F(FmhostTest, QuadranglesWithARepeatedCornerComeBack) {
 
 TEST_F(FmhostTest, EveryObjectIsProcessedUnlessSomeAreSelected) {
   const QuadMesh torus = examples::Torus(8, 6), panel = examples::Panel(4, 3);
-  const std::string input = Write(
-      "scene.obj", examples::ObjText({{&torus, Form::kSideBySide}, {&panel, Form::kHalves}}));
+  const std::string text =
+      examples::ObjText({{&torus, Form::kSideBySide}, {&panel, Form::kHalves}});
+  const std::string input = Write("scene.obj", text);
 
   test::ProcessResult all = Fmhost({input, "-o", Path("all.obj")});
   ASSERT_EQ(all.exitCode, 0) << all.err;
-  ExpectMesh(Path("all.obj"), examples::ObjText({{&torus, Form::kQuads}, {&panel, Form::kQuads}}));
+  ExpectFaces(Path("all.obj"), text,
+              examples::ObjText({{&torus, Form::kQuads}, {&panel, Form::kQuads}}));
 
   test::ProcessResult some = Fmhost({input, "--select", "panel", "-o", Path("some.obj"), "--json"});
   ASSERT_EQ(some.exitCode, 0) << some.err;
-  ExpectMesh(Path("some.obj"),
-             examples::ObjText({{&torus, Form::kSideBySide}, {&panel, Form::kQuads}}));
+  ExpectFaces(Path("some.obj"), text,
+              examples::ObjText({{&torus, Form::kSideBySide}, {&panel, Form::kQuads}}));
   EXPECT_NE(some.out.find("{\"name\": \"torus\", \"selected\": false, \"polygonsBefore\": 96, "
                           "\"polygonsAfter\": 96, \"quadsMade\": 0}"),
             std::string::npos)
@@ -202,7 +201,7 @@ TEST_F(FmhostTest, NothingToDoShowsTheMessageBoxAndWritesTheMeshUnchanged) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("\n[message box] "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("undo check passed"), std::string::npos) << run.out;
-  ExpectMesh(Path("out.obj"), text);
+  EXPECT_EQ(Contents(Path("out.obj")), text);
 }
 
 TEST_F(FmhostTest, BadInputIsOneLineANonZeroExitAndNoOutput) {
@@ -287,7 +286,8 @@ TEST_F(FmhostTest, ListShowsTheModuleAndItsCommand) {
 
 TEST_F(FmhostTest, CommandsAreFoundByIdAndByName) {
   const QuadMesh panel = examples::Panel(3, 3);
-  const std::string input = Write("p.obj", examples::TriangulatedObj(panel, examples::Split::kSideBySide));
+  const std::string text = examples::TriangulatedObj(panel, examples::Split::kSideBySide);
+  const std::string input = Write("p.obj", text);
   const test::ProcessResult list = Fmhost({"--list"});
   const size_t quote = list.out.find("command 1050896 \"");
   ASSERT_NE(quote, std::string::npos) << list.out;
@@ -297,7 +297,7 @@ TEST_F(FmhostTest, CommandsAreFoundByIdAndByName) {
     SCOPED_TRACE(wanted);
     const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--command", wanted});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    ExpectMesh(Path("out.obj"), examples::QuadObj(panel));
+    ExpectFaces(Path("out.obj"), text, examples::QuadObj(panel));
   }
 }
 
@@ -309,17 +309,125 @@ TEST_F(FmhostTest, UndoCheckPassesOnEveryBundledExample) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("undo check passed: the document equals the input again\n"),
               std::string::npos);
-    const mesh::MeshFile result = Read(Path(example.name));
-    for (const mesh::Polygon& polygon : result.objects[0].polygons) {
-      EXPECT_FALSE(polygon.IsTriangle());
-    }
+    const std::vector<std::string> faces = LinesOf(Contents(Path(example.name)), true);
+    EXPECT_EQ(faces.size() * 2, LinesOf(example.text, true).size());
+    for (const std::string& face : faces) EXPECT_EQ(std::count(face.begin(), face.end(), ' '), 4) << face;
   }
+}
+
+TEST_F(FmhostTest, TheResultIsTheInputWithOnlyTheMergedFacesChanged) {
+  // As other tools export: materials, normals, smoothing groups, several objects, two `vt` lines
+  // with the same value, relative indices, comments and statements fmhost does not know.
+  const std::string input =
+      "# exported\nmtllib scene.mtl\n"
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+      "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvn 0 0 1\nvn 0 0 -1\n"
+      "o first\nusemtl red\ns 1\ng top\nf 1/1/1 2/2/1 3/3/1\nf 1/1/1 3/3/1 4/4/1\n"
+      "my_tool_hint keep me\n"
+      "v 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\nvt 0.5 0.5\n"
+      "o second\nusemtl blue\ns off\ng bottom\n"
+      "f -4/5/2 -3/-4/2 -2/-3/2\r\nv 9 9 9\nf -5/5/2 -3/-3/2 -2/-2/2\r\n";
+  const std::string expected =
+      "# exported\nmtllib scene.mtl\n"
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
+      "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvn 0 0 1\nvn 0 0 -1\n"
+      "o first\nusemtl red\ns 1\ng top\nf 1/1/1 2/2/1 3/3/1 4/4/1\n"
+      "my_tool_hint keep me\n"
+      "v 0 0 1\nv 1 0 1\nv 1 1 1\nv 0 1 1\nvt 0.5 0.5\n"
+      "o second\nusemtl blue\ns off\ng bottom\n"
+      "f -4/5/2 -3/-4/2 -2/-3/2 8/-2/2\r\nv 9 9 9\n";
+  const std::string path = Write("scene.obj", input);
+  const test::ProcessResult run = Fmhost({path, "-o", Path("out.obj"), "--undo-check"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Contents(Path("out.obj")), expected);
+}
+
+TEST_F(FmhostTest, JsonReportsTheQuadrangleCountTheCommandReported) {
+  // The merge leaves a record whose last two points meet, which a count of output quadrangles
+  // would miss.
+  const std::string input = Write("degenerate.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 2\nf 2 1 3\n");
+  const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_NE(run.err.find("degenerate: 1 Quadrangles"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("\"polygonsAfter\": 1, \"quadsMade\": 1}"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\n  \"quadsMade\": 1,"), std::string::npos) << run.out;
+  EXPECT_EQ(Contents(Path("out.obj")), "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 3 2 2\n");
+}
+
+TEST_F(FmhostTest, AFileWithoutFacesComesBackAsItWas) {
+  const char* texts[] = {"", "# only a comment\n", "v 0 0 0\nv 1 0 0\ng lonely\n"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const std::string input = Write("nothing.obj", text);
+    const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Contents(Path("out.obj")), text);
+    EXPECT_NE(run.out.find("\"objects\": [],"), std::string::npos) << run.out;
+  }
+}
+
+TEST_F(FmhostTest, AFileNameWithBlanksAroundIsFine) {
+  const QuadMesh panel = examples::Panel(2, 2);
+  std::string text = examples::TriangulatedObj(panel, examples::Split::kSideBySide);
+  text.erase(text.find("o panel\n"), 8);  // faces before any `o` line: named after the file
+  const std::string input = Write(" spaced .obj", text);
+  const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("{\"name\": \" spaced \", \"selected\": true, \"polygonsBefore\": 8, "
+                         "\"polygonsAfter\": 4, \"quadsMade\": 4}"),
+            std::string::npos)
+      << run.out;
+}
+
+TEST_F(FmhostTest, JsonStaysValidForNamesThatAreNotUtf8) {
+  const std::string input =
+      Write("names.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\no gr\xFCn\xC3\nf 1 2 3\no ok\x01\nf 1 2 3\n");
+  const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("\"name\": \"gr\\ufffdn\\ufffd\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"name\": \"ok\\u0001\""), std::string::npos) << run.out;
+  for (size_t i = 0; i < run.out.size();) {
+    const size_t length = mesh::Utf8SequenceLength(std::string_view(run.out).substr(i));
+    ASSERT_GT(length, 0u) << "byte " << i;
+    i += length;
+  }
+}
+
+TEST_F(FmhostTest, FailuresAreOnePrintableShortLine) {
+  const std::string huge(1'000'000, '9');
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"million-digit index", "v 0 0 0\nf 1 1 " + huge + "\n", ":2: vertex index '9999"},
+      {"control bytes in a token", "v 0 0 0\nv 1 \x1b[31m\x01 0\n", ":2: not a number: '\\x1b[31m\\x01'"},
+      {"a note-worthy line before the failure", "mtllib a.mtl\nusemtl red\nv 0 0 0\nvn 0 0 1\nl 1 1\n",
+       ":5: line elements cannot be held by a polygon object"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string input = Write("bad.obj", c.text);
+    const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("fmhost: " + input + c.error, 0), 0u) << run.err.substr(0, 300);
+    EXPECT_EQ(Lines(run.err), 1u);
+    EXPECT_LT(run.err.size(), 600u);
+    for (unsigned char ch : run.err.substr(0, run.err.size() - 1)) EXPECT_GE(ch, 0x20);
+    EXPECT_EQ(run.out, "");
+  }
+  // A path with control bytes in it is shown printable too.
+  const test::ProcessResult run = Fmhost({Path("no\x1bsuch.obj"), "-o", Path("out.obj")});
+  EXPECT_EQ(run.err, "fmhost: " + Path("no\\x1bsuch.obj") + ": no such file\n");
 }
 
 // In the test's own process, so that the output can pose as a terminal.
 TEST_F(FmhostTest, OnATerminalTheStatusBarIsDrawnInPlaceAndCleared) {
   const QuadMesh torus = examples::Torus(6, 4);
-  const std::string input = Write("t.obj", examples::TriangulatedObj(torus, examples::Split::kSideBySide));
+  const std::string text = examples::TriangulatedObj(torus, examples::Split::kSideBySide);
+  const std::string input = Write("t.obj", text);
   std::ostringstream out, err;
   Streams streams{out, err, true};
   Options options;
@@ -331,7 +439,13 @@ TEST_F(FmhostTest, OnATerminalTheStatusBarIsDrawnInPlaceAndCleared) {
   EXPECT_NE(screen.find("\r[##############################] 100%  "), std::string::npos) << screen;
   EXPECT_EQ(screen.find("progress:"), std::string::npos);
   EXPECT_NE(screen.find("torus: 24 Quadrangles\n"), std::string::npos) << screen;
-  ExpectMesh(Path("out.obj"), examples::QuadObj(torus));
+  // Reading and writing the file show on the same bar.
+  EXPECT_NE(screen.find("\r[##############################] 100%  Reading t.obj"), std::string::npos)
+      << screen;
+  EXPECT_NE(screen.find("\r[##############################] 100%  Writing out.obj"),
+            std::string::npos)
+      << screen;
+  ExpectFaces(Path("out.obj"), text, examples::QuadObj(torus));
 }
 
 }  // namespace

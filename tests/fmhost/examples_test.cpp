@@ -33,15 +33,13 @@ TEST(Examples, EachIsATexturedTriangulationWithAGroup) {
     std::string error;
     ASSERT_TRUE(host::mesh::ParseObj(file.text, file.name, "x", mesh, error)) << error;
     ASSERT_EQ(mesh.objects.size(), 1u);
-    const host::mesh::MeshObject& object = mesh.objects[0];
-    EXPECT_GT(object.polygons.size(), 100u);
-    EXPECT_EQ(object.polygons.size() % 2, 0u);
-    for (const host::mesh::Polygon& p : object.polygons) EXPECT_TRUE(p.IsTriangle());
-    EXPECT_EQ(object.uvw.size(), object.polygons.size());
-    ASSERT_EQ(object.groups.size(), 1u);
-    EXPECT_GT(object.groups[0].polygons.size(), 0u);
-    EXPECT_LT(object.groups[0].polygons.size(), object.polygons.size());
-    EXPECT_TRUE(mesh.notes.empty());
+    EXPECT_GT(mesh.faces.size(), 100u);
+    EXPECT_EQ(mesh.faces.size() % 2, 0u);
+    for (const host::mesh::Face& face : mesh.faces) EXPECT_TRUE(face.IsTriangle());
+    EXPECT_GT(mesh.texcoordCount, 0);
+    EXPECT_NE(file.text.find("\nf 1/1 "), std::string::npos);
+    EXPECT_NE(file.text.find("\ng " + std::string(file.name == "torus.obj" ? "band" : "window")),
+              std::string::npos);
   }
 }
 
@@ -52,16 +50,18 @@ TEST(Examples, TriangulationSplitsEveryQuadAlongItsFirstDiagonal) {
     host::mesh::MeshFile mesh;
     std::string error;
     ASSERT_TRUE(host::mesh::ParseObj(TriangulatedObj(quads, split), "t", "x", mesh, error));
-    const auto& polygons = mesh.objects[0].polygons;
-    ASSERT_EQ(polygons.size(), 12u);
+    ASSERT_EQ(mesh.faces.size(), 12u);
     const size_t n = quads.quads.size();
+    const auto vertices = [&](size_t f) {
+      const host::mesh::Face& face = mesh.faces[f];
+      return std::array<int32_t, 4>{face.vertex[0], face.vertex[1], face.vertex[2], face.vertex[3]};
+    };
     for (size_t k = 0; k < n; ++k) {
       const auto& q = quads.quads[k];
       const size_t first = split == Split::kSideBySide ? 2 * k : k;
       const size_t second = split == Split::kSideBySide ? 2 * k + 1 : k + n;
-      // Panel points are in file order and all used, so local indices are the quad's.
-      EXPECT_EQ(polygons[first], (host::mesh::Polygon{q[0], q[1], q[2], q[2]}));
-      EXPECT_EQ(polygons[second], (host::mesh::Polygon{q[0], q[2], q[3], q[3]}));
+      EXPECT_EQ(vertices(first), (std::array<int32_t, 4>{q[0], q[1], q[2], q[2]}));
+      EXPECT_EQ(vertices(second), (std::array<int32_t, 4>{q[0], q[2], q[3], q[3]}));
     }
   }
 }

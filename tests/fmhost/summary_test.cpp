@@ -5,33 +5,44 @@
 namespace fm::host::fmhost {
 namespace {
 
-using mesh::Polygon;
-
-TEST(Summary, QuadsMadeCountsNewLiveQuadrangles) {
-  struct Case {
-    const char* name;
-    std::vector<Polygon> before, after;
-    int64_t quads;
-  };
-  const Case cases[] = {
-      {"unchanged", {{0, 1, 2, 2}, {0, 2, 3, 3}}, {{0, 1, 2, 2}, {0, 2, 3, 3}}, 0},
-      {"one merge", {{0, 1, 2, 2}, {0, 2, 3, 3}}, {{0, 1, 2, 3}}, 1},
-      {"quads kept", {{0, 1, 2, 3}, {0, 1, 2, 2}, {0, 2, 3, 3}}, {{0, 1, 2, 3}, {0, 1, 2, 3}}, 1},
-      // A dead quad (a == b) that the run dropped is not counted against the merges.
-      {"dead quad dropped", {{1, 1, 2, 3}, {0, 1, 2, 2}, {0, 2, 3, 3}}, {{0, 1, 2, 3}}, 1},
-      {"dead triangle dropped", {{1, 1, 2, 2}, {0, 1, 2, 2}}, {{0, 1, 2, 2}}, 0},
-      {"empty", {}, {}, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(QuadsMade(c.before, c.after), c.quads);
-  }
+TEST(Summary, QuadsAreWhatTheCommandReportedForEachWalkedObject) {
+  const std::vector<std::string> console = {
+      "---", "Untriangulating 12 Polygons", " ", "a: 3 Quadrangles", "b: c: 0 Quadrangles",
+      "b: 2 Quadrangles", "a: 1 Quadrangles", " ", "6 Quadrangles restored in total"};
+  // Names are matched in walk order, so a repeated name takes the next line, and a line that only
+  // starts like another object's is not taken for it.
+  EXPECT_EQ(ReportedQuads(console, {"a", "b", "a"}), (std::vector<int64_t>{3, 2, 1}));
+  EXPECT_EQ(ReportedQuads(console, {"b: c"}), (std::vector<int64_t>{0}));
+  // The nothing-to-do run reports no object.
+  EXPECT_EQ(ReportedQuads({"---", "Nothing to untriangulate", "---"}, {"x"}),
+            (std::vector<int64_t>{0}));
+  EXPECT_TRUE(ReportedQuads(console, {}).empty());
 }
 
 TEST(Summary, JsonStringsAreEscaped) {
   EXPECT_EQ(JsonString("plain"), "\"plain\"");
   EXPECT_EQ(JsonString("a\"b\\c\nd\te\x01"), "\"a\\\"b\\\\c\\nd\\te\\u0001\"");
   EXPECT_EQ(JsonString("gr\xC3\xBCn"), "\"gr\xC3\xBCn\"");
+}
+
+TEST(Summary, JsonStringsAreValidUtf8WhateverTheBytes) {
+  struct Case {
+    const char* name;
+    std::string text, json;
+  };
+  const Case cases[] = {
+      {"stray continuation byte", "a\x80z", "\"a\\ufffdz\""},
+      {"latin-1 byte", "gr\xFCn", "\"gr\\ufffdn\""},
+      {"truncated sequence", "x\xE2\x82", "\"x\\ufffd\\ufffd\""},
+      {"overlong slash", "\xC0\xAF", "\"\\ufffd\\ufffd\""},
+      {"surrogate", "\xED\xA0\x80", "\"\\ufffd\\ufffd\\ufffd\""},
+      {"four-byte character", "\xF0\x9F\x99\x82", "\"\xF0\x9F\x99\x82\""},
+      {"nul", std::string("a\0b", 3), "\"a\\u0000b\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(JsonString(c.text), c.json);
+  }
 }
 
 TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
@@ -58,6 +69,8 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
             "  \"polygonsAfter\": 522,\n"
             "  \"quadsMade\": 512,\n"
             "  \"seconds\": 0.012346,\n"
+            "  \"readSeconds\": 0,\n"
+            "  \"writeSeconds\": 0,\n"
             "  \"undoCheck\": \"passed\"\n"
             "}\n");
   summary.objects.clear();

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <random>
 #include <string>
 
 #include "host/mesh/obj_reader.h"
@@ -16,140 +13,147 @@ MeshFile Parse(std::string_view text) {
   MeshFile mesh;
   std::string error;
   EXPECT_TRUE(ParseObj(text, "in.obj", "stem", mesh, error)) << error;
-  mesh.notes.clear();
   return mesh;
 }
 
-std::string Format(const MeshFile& mesh) {
-  std::string text, error;
-  EXPECT_TRUE(FormatObj(mesh, text, error)) << error;
-  return text;
+FaceTrace Unchanged(const MeshFile& mesh) {
+  FaceTrace trace;
+  trace.kept.assign(mesh.faces.size(), true);
+  return trace;
 }
 
-TEST(ObjWriter, WritesVerticesTexcoordsAndFacesInOrder) {
-  MeshFile mesh = Parse(
-      "v 0 0 0\nv 1.5 0 0 0.25\nv 1 1 0 0.1 0.2 0.3\nv 0 1 0\nvt 0 0\nvt 1 0 0.5\nvt 1 1\nvt 0 1\n"
-      "o square\nf 1/1 2/2 3/3\nf 1/1 3/3 4/4\nf 1/1 2/2 3/3 4/4\n");
-  EXPECT_EQ(Format(mesh),
-            "v 0 0 0\nv 1.5 0 0 0.25\nv 1 1 0 0.1 0.2 0.3\nv 0 1 0\n"
-            "vt 0 0\nvt 1 0 0.5\nvt 1 1\nvt 0 1\n"
-            "o square\nf 1/1 2/2 3/3\nf 1/1 3/3 4/4\nf 1/1 2/2 3/3 4/4\n");
+// Face `first` merged with `partner`: the first face's corners 0..2, then the partner's `apex`.
+RewrittenFace Merged(uint32_t first, uint32_t partner, uint8_t apex) {
+  RewrittenFace face;
+  face.face = first;
+  face.corners = 4;
+  const uint32_t faces[4] = {first, first, first, partner};
+  const uint8_t corners[4] = {0, 1, 2, apex};
+  std::copy(faces, faces + 4, face.sourceFace);
+  std::copy(corners, corners + 4, face.sourceCorner);
+  return face;
 }
 
-TEST(ObjWriter, ReadingTheWrittenFileGivesTheSameMesh) {
-  const char* inputs[] = {
-      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf -4 -2 -1\n",
-      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-      "o A\ng top\nf 4/4 3/3 1/1\ng top side\nf 2/2 3/3 4/4 1/1\no B\nf 5/1 2/2 3/3\ng\nf 5/1 3/3 4/4\n",
-      "v 0 0 0\nv 1 0 0\nv 1 1 0\no first\nf 1 2 3\no first\nf 3 2 1\no empty\n",
-      "v 0 0 0\n",
+std::string Write(std::string_view text, const MeshFile& mesh, const FaceTrace& trace) {
+  std::string out, error;
+  EXPECT_TRUE(WriteEditedObj(text, mesh, trace, [&](std::string_view p) {
+    out.append(p);
+    return true;
+  }, error)) << error;
+  return out;
+}
+
+// What a merge of faces i and i + 1 (side by side, partner apex at its corner 2) gives.
+FaceTrace MergedPairs(const MeshFile& mesh, std::initializer_list<uint32_t> firsts) {
+  FaceTrace trace = Unchanged(mesh);
+  for (uint32_t first : firsts) {
+    trace.kept[first + 1] = false;
+    trace.rewritten.push_back(Merged(first, first + 1, 2));
+  }
+  return trace;
+}
+
+TEST(ObjWriter, WithoutChangesTheTextComesBackByteForByte) {
+  const char* texts[] = {
+      "",
+      "\xEF\xBB\xBFv 0 0 0\r\nv 1 0 0\r\nv 1 1 0\r\nf 1 2 3",
+      "mtllib x.mtl\n# comment\n\nv 0 0 0 1\nv 1 0 0\nv 1 1 0\nvn 0 0 1\nusemtl a\ns 1\n"
+      "g a b\n  f 1//1 2//1 3//1 # tri\nmy_ext \xff\n",
   };
-  for (const char* input : inputs) {
-    SCOPED_TRACE(input);
-    const MeshFile original = Parse(input);
-    const std::string written = Format(original);
-    const MeshFile reread = Parse(written);
-    EXPECT_EQ(reread.vertices, original.vertices);
-    EXPECT_EQ(reread.objects, original.objects);
-    EXPECT_EQ(Format(reread), written);
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const MeshFile mesh = Parse(text);
+    EXPECT_EQ(Write(text, mesh, Unchanged(mesh)), text);
   }
 }
 
-TEST(ObjWriter, EveryDoubleReadsBackBitForBit) {
-  std::mt19937_64 random(7);
-  std::uniform_real_distribution<double> wide(-1e6, 1e6);
-  std::uniform_int_distribution<uint64_t> bits;
-  MeshFile mesh;
-  for (int i = 0; i < 2000; ++i) {
-    Vertex vertex;
-    vertex.position = {wide(random), std::ldexp(wide(random), -200), 0.0};
-    double raw;
-    do {
-      const uint64_t pattern = bits(random);
-      std::memcpy(&raw, &pattern, sizeof raw);
-    } while (!std::isfinite(raw));
-    vertex.position.z = raw;
-    mesh.vertices.push_back(vertex);
-    mesh.texcoords.push_back({wide(random), -0.0, i % 2 ? 0.0 : wide(random)});
-  }
-  const MeshFile reread = Parse(Format(mesh));
-  ASSERT_EQ(reread.vertices.size(), mesh.vertices.size());
-  for (size_t i = 0; i < mesh.vertices.size(); ++i) {
-    EXPECT_EQ(std::memcmp(&reread.vertices[i].position, &mesh.vertices[i].position,
-                          sizeof(Vector3)), 0) << i;
-    EXPECT_EQ(std::memcmp(&reread.texcoords[i], &mesh.texcoords[i], sizeof(Vector3)), 0) << i;
-  }
+TEST(ObjWriter, AMergedFaceIsWrittenFromItsCornersOwnTokensInPlaceOfTheFirst) {
+  const std::string text =
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 1\nvn 0 0 1\n"
+      "o a\nusemtl red\ng top\n\tf 1/1/1   2/2/1 3/3/1 # first\r\ns 1\nf 1/1/1 3/3/1 4/5/1\n"
+      "g bottom\nf 4/4/1 3/3/1 2/2/1\n";
+  const MeshFile mesh = Parse(text);
+  EXPECT_EQ(Write(text, mesh, MergedPairs(mesh, {0})),
+            "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 1\nvn 0 0 1\n"
+            "o a\nusemtl red\ng top\n\tf 1/1/1 2/2/1 3/3/1 4/5/1 # first\r\ns 1\n"
+            "g bottom\nf 4/4/1 3/3/1 2/2/1\n");
 }
 
-TEST(ObjWriter, MergedQuadsKeepTheirCornersTexcoordsAndGroups) {
-  // What the command makes of (0,1,2) + (0,2,3): the quad (0,1,2,3), the partner gone.
-  MeshFile mesh = Parse(
-      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-      "g band\nf 1/1 2/2 3/3\nf 1/1 3/3 4/4\n");
-  MeshObject& object = mesh.objects[0];
-  object.polygons = {Polygon{0, 1, 2, 3}};
-  object.uvw[0].d = object.uvw[1].c;
-  object.uvw.resize(1);
-  object.groups[0].polygons = {0};
-  EXPECT_EQ(Format(mesh),
-            "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-            "o stem\ng band\nf 1/1 2/2 3/3 4/4\n");
+TEST(ObjWriter, RemovedAndRewrittenStatementsTakeTheirContinuedLinesAlong) {
+  const std::string text =
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 \\\n 2 3\nf 1 3 \\\n4\nv 9 9 9\nf 1 3 4\nf 1 2 \\\n3";
+  const MeshFile mesh = Parse(text);
+  FaceTrace trace = MergedPairs(mesh, {0});
+  trace.kept[3] = false;
+  EXPECT_EQ(Write(text, mesh, trace), "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\nv 9 9 9\nf 1 3 4\n");
 }
 
-TEST(ObjWriter, CornerValuesMissingFromTheListAreAppended) {
-  MeshFile mesh = Parse("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nf 1/1 2/1 3/1\n");
-  mesh.objects[0].uvw[0].b = {0.5, -0.0, 0.0};
-  mesh.objects[0].uvw[0].c = {0.0, 0.0, 2.0};
-  EXPECT_EQ(Format(mesh),
-            "v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nvt 0.5 -0\nvt 0 0 2\no stem\nf 1/1 2/2 3/3\n");
-}
-
-TEST(ObjWriter, GroupLinesFollowChangesOfTheGroupSet) {
-  MeshFile mesh = Parse(
-      "v 0 0 0\nv 1 0 0\nv 1 1 0\no A\nf 1 2 3\nf 1 2 3\nf 1 2 3\nf 1 2 3\no B\nf 1 2 3\n");
-  mesh.objects[0].groups = {Group{"x", {1, 2}}, Group{"y", {2}}};
-  mesh.objects[1].groups = {Group{"y", {0}}};
-  EXPECT_EQ(Format(mesh),
-            "v 0 0 0\nv 1 0 0\nv 1 1 0\n"
-            "o A\nf 1 2 3\ng x\nf 1 2 3\ng x y\nf 1 2 3\ng\nf 1 2 3\no B\ng y\nf 1 2 3\n");
-}
-
-TEST(ObjWriter, AnInconsistentMeshIsRefusedAndNothingIsWritten) {
+TEST(ObjWriter, RelativeIndicesFromAnotherLineKeepTheirMeaning) {
   struct Case {
     const char* name;
-    void (*spoil)(MeshObject&);
-    const char* error;
+    std::string text;
+    const char* merged;
   };
+  const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
   const Case cases[] = {
-      {"point index", [](MeshObject& o) { o.polygons[0].b = 3; },
-       "object 'stem': polygon 0 refers to point 3 of 3"},
-      {"negative point", [](MeshObject& o) { o.polygons[0].a = -1; },
-       "object 'stem': polygon 0 refers to point -1 of 3"},
-      {"uvw length", [](MeshObject& o) { o.uvw.resize(2); },
-       "object 'stem': texture coordinates for 2 polygons, but it has 1"},
-      {"group index", [](MeshObject& o) { o.groups.push_back(Group{"g", {1}}); },
-       "object 'stem': group 'g' names polygon 1 of 1"},
-      {"group name", [](MeshObject& o) { o.groups.push_back(Group{"two words", {0}}); },
-       "object 'stem': group 'two words' cannot be written as an OBJ group name"},
-      {"object name", [](MeshObject& o) { o.name = "a\nb"; }, "the name cannot be written"},
-      {"file vertex", [](MeshObject& o) { o.pointVertex[2] = 3; },
-       "object 'stem': a point refers to file vertex 3 of 3"},
+      {"same counts before both lines", square + "f -4/-4 -3/-3 -2/-2\nf -4/-4 -2/-2 -1/-1\n",
+       "f -4/-4 -3/-3 -2/-2 -1/-1\n"},
+      {"texture coordinates read between them",
+       square + "f -4/-4 -3/-3 -2/-2\nvt 0.5 0.5\nf -4/-5 -2/-3 -1/-2\n", "f -4/-4 -3/-3 -2/-2 -1/4\n"},
+      {"vertices read between them, first line absolute",
+       square + "f 1/1 2/2 3/3\nv 5 5 5\nf -5/1 -3/3 -1/4\n", "f 1/1 2/2 3/3 5/4\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    MeshFile mesh = Parse("v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 0\nf 1/1 2/1 3/1\n");
-    c.spoil(mesh.objects[0]);
-    std::string text = "untouched", error;
-    EXPECT_FALSE(FormatObj(mesh, text, error));
-    EXPECT_NE(error.find(c.error), std::string::npos) << error;
-    EXPECT_EQ(text, "untouched");
+    const MeshFile mesh = Parse(c.text);
+    const std::string out = Write(c.text, mesh, MergedPairs(mesh, {0}));
+    EXPECT_NE(out.find(c.merged), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), 'f'), 1) << out;
   }
 }
 
-TEST(ObjWriter, PointPositionsFromTheObjectsReachTheirFileVertices) {
-  MeshFile mesh = Parse("v 0 0 0\nv 1 0 0\nv 9 9 9\nv 1 1 0\nf 1 2 4\n");
-  mesh.objects[0].points[2] = {2, 2, 2};
-  EXPECT_EQ(Format(mesh), "v 0 0 0\nv 1 0 0\nv 9 9 9\nv 2 2 2\no stem\nf 1 2 4\n");
+TEST(ObjWriter, AMergedTriangleWhoseLastCornersMeetKeepsFourCorners) {
+  // f 1 2 2 and f 2 1 3 merge along 1->2 into 1 3 2 2: written as the four corners it has.
+  const std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 2\nf 2 1 3\n";
+  const MeshFile mesh = Parse(text);
+  FaceTrace trace = Unchanged(mesh);
+  trace.kept[1] = false;
+  RewrittenFace face;
+  face.face = 0;
+  face.corners = 4;
+  const uint32_t faces[4] = {0, 1, 0, 0};
+  const uint8_t corners[4] = {0, 2, 1, 2};
+  std::copy(faces, faces + 4, face.sourceFace);
+  std::copy(corners, corners + 4, face.sourceCorner);
+  trace.rewritten.push_back(face);
+  EXPECT_EQ(Write(text, mesh, trace), "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 3 2 2\n");
+}
+
+TEST(ObjWriter, ProgressAndARefusingSinkAreHeard) {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "v 0 0 0\nv 1 0 0\nv 1 1 0\nf -3 -2 -1\nf -3 -1 -2\n";
+  const MeshFile mesh = Parse(text);
+  FaceTrace trace = Unchanged(mesh);
+  for (uint32_t f = 0; f < 600; f += 2) trace.rewritten.push_back(Merged(f, f + 1, 1));
+  for (uint32_t f = 1; f < 600; f += 2) trace.kept[f] = false;
+  std::vector<int> seen;
+  std::string out, error;
+  ASSERT_TRUE(WriteEditedObj(text, mesh, trace, [&](std::string_view p) {
+    out.append(p);
+    return true;
+  }, error, [&](int percent) { seen.push_back(percent); })) << error;
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 100);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_EQ(std::count(out.begin(), out.end(), 'f'), 300);
+
+  int pieces = 0;
+  EXPECT_FALSE(WriteEditedObj(text, mesh, trace, [&](std::string_view) { return ++pieces < 5; },
+                              error));
+  EXPECT_EQ(pieces, 5);
+  EXPECT_FALSE(WriteEditedObj(text.substr(1), mesh, trace, [](std::string_view) { return true; },
+                              error));
+  EXPECT_EQ(error, "the text is not the one the mesh was read from");
 }
 
 }  // namespace

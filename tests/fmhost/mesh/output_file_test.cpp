@@ -50,6 +50,22 @@ TEST_F(OutputFileTest, CommitLeavesExactlyTheResult) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+TEST_F(OutputFileTest, PiecesOfEverySizeArriveInOrder) {
+  OutputFile file;
+  std::string error, expected;
+  ASSERT_TRUE(file.Open(Path("out.obj"), error)) << error;
+  // Small pieces are gathered; one larger than the gathering block goes out between them.
+  for (size_t size : {size_t{3}, size_t{1000}, size_t{3} << 20, size_t{1}, (size_t{1} << 20) - 1}) {
+    const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+    ASSERT_TRUE(file.Append(piece, error)) << error;
+    expected += piece;
+  }
+  EXPECT_FALSE(fs::exists(Path("out.obj")));
+  ASSERT_TRUE(file.Commit(error)) << error;
+  EXPECT_TRUE(Contents(Path("out.obj")) == expected);
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
 TEST_F(OutputFileTest, CommitReplacesAnExistingFile) {
   std::ofstream(Path("out.obj")) << "old";
   OutputFile file;

@@ -1,0 +1,121 @@
+#include "host/mesh/face_trace.h"
+
+#include <cstring>
+
+#include "host/mesh/printable.h"
+#include "host/scene/tags.h"
+
+namespace fm::host::mesh {
+namespace {
+
+constexpr size_t kNameLimit = 60;
+
+// Reads one UVW corner back as a face and corner of `object`; false when it is not one.
+bool DecodeOrigin(const fm::host::Vector3& uvw, const MeshFile& mesh, const MeshObject& object,
+                  uint32_t& face, uint32_t& corner) {
+  const double first = object.firstFace, last = double(object.firstFace) + object.faceCount;
+  if (!(uvw.x >= first && uvw.x < last) || uvw.x != static_cast<double>(static_cast<uint32_t>(uvw.x)) ||
+      uvw.z != 0.0) {
+    return false;
+  }
+  face = static_cast<uint32_t>(uvw.x);
+  if (!(uvw.y >= 0.0 && uvw.y < mesh.faces[face].corners) ||
+      uvw.y != static_cast<double>(static_cast<uint32_t>(uvw.y))) {
+    return false;
+  }
+  corner = static_cast<uint32_t>(uvw.y);
+  return true;
+}
+
+bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonObject& object,
+                 std::vector<bool>& used, FaceTrace& trace, std::string& error) {
+  const std::string where = "object '" + Printable(object.Name(), kNameLimit) + "': ";
+  const int32_t count = object.PolygonCount();
+  const auto* uvw = dynamic_cast<const UvwTag*>(object.FindTag(kUvwTagType, 0));
+  if (uvw == nullptr || uvw->Count() != count) {
+    error = where + "its UVW tag no longer covers its polygons, so they cannot be traced to the "
+                    "file's faces";
+    return false;
+  }
+  int64_t previous = -1;
+  for (int32_t w = 0; w < count; ++w) {
+    const PolygonRecord& polygon = object.Polygons()[static_cast<size_t>(w)];
+    UvwRecord corners;
+    std::memcpy(&corners, uvw->Record(w), sizeof corners);
+    const int32_t points[4] = {polygon.a, polygon.b, polygon.c, polygon.d};
+    const fm::host::Vector3* origins[4] = {&corners.a, &corners.b, &corners.c, &corners.d};
+    RewrittenFace traced;
+    const std::string which = where + "polygon " + std::to_string(w);
+    for (int k = 0; k < 4; ++k) {
+      uint32_t face = 0, corner = 0;
+      if (!DecodeOrigin(*origins[k], mesh, source, face, corner)) {
+        error = which + " has a corner that names no face of the object";
+        return false;
+      }
+      if (points[k] < 0 || static_cast<size_t>(points[k]) >= source.pointVertex.size() ||
+          source.pointVertex[static_cast<size_t>(points[k])] != mesh.faces[face].vertex[corner]) {
+        error = which + " has a corner whose point is not the vertex its face has there";
+        return false;
+      }
+      traced.sourceFace[k] = face;
+      traced.sourceCorner[k] = static_cast<uint8_t>(corner);
+    }
+    traced.face = traced.sourceFace[0];
+    if (static_cast<int64_t>(traced.face) <= previous) {
+      error = which + " is out of the order of the faces it came from";
+      return false;
+    }
+    previous = traced.face;
+    for (int k = 0; k < 4; ++k) {
+      bool earlier = false;  // several corners may name the same face
+      for (int e = 0; e < k; ++e) earlier = earlier || traced.sourceFace[e] == traced.sourceFace[k];
+      if (earlier) continue;
+      if (used[traced.sourceFace[k]]) {
+        error = which + " takes a corner of a face another polygon came from";
+        return false;
+      }
+    }
+    for (int k = 0; k < 4; ++k) used[traced.sourceFace[k]] = true;
+    trace.kept[traced.face] = true;
+
+    const Face& face = mesh.faces[traced.face];
+    const bool sameFace = traced.sourceFace[1] == traced.face && traced.sourceFace[2] == traced.face &&
+                          traced.sourceFace[3] == traced.face;
+    const bool inOrder = traced.sourceCorner[0] == 0 && traced.sourceCorner[1] == 1 &&
+                         traced.sourceCorner[2] == 2 &&
+                         traced.sourceCorner[3] == (face.IsTriangle() ? 2 : 3);
+    if (sameFace && inOrder) continue;
+    // A triangle's d repeats its c; a d of its own is a fourth corner even on the same point.
+    const bool triangle = polygon.c == polygon.d && traced.sourceFace[2] == traced.sourceFace[3] &&
+                          traced.sourceCorner[2] == traced.sourceCorner[3];
+    traced.corners = triangle ? 3 : 4;
+    trace.rewritten.push_back(traced);
+  }
+  trace.polygonsAfter.push_back(count);
+  return true;
+}
+
+}  // namespace
+
+bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects, FaceTrace& trace,
+                std::string& error) {
+  if (objects.size() != mesh.objects.size()) {
+    error = "the document holds " + std::to_string(objects.size()) + " objects of the file's " +
+            std::to_string(mesh.objects.size());
+    return false;
+  }
+  FaceTrace result;
+  result.kept.assign(mesh.faces.size(), false);
+  result.polygonsAfter.reserve(objects.size());
+  std::vector<bool> used(mesh.faces.size(), false);
+  size_t polygons = 0;
+  for (const PolygonObject* object : objects) polygons += static_cast<size_t>(object->PolygonCount());
+  result.rewritten.reserve(polygons);
+  for (size_t o = 0; o < objects.size(); ++o) {
+    if (!TraceObject(mesh, mesh.objects[o], *objects[o], used, result, error)) return false;
+  }
+  trace = std::move(result);
+  return true;
+}
+
+}  // namespace fm::host::mesh

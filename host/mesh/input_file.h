@@ -1,0 +1,41 @@
+#pragma once
+// A mesh file's bytes, read once and kept for the whole run: the reader scans them, and the writer
+// copies them back around the changed faces. On POSIX systems the file is mapped rather than copied,
+// and pages already scanned or written are handed back, so a large file does not stay resident
+// while the command runs.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fm::host::mesh {
+
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // A missing, unreadable or non-regular file is an error naming the path.
+  bool Open(const std::string& path, std::string& error);
+
+  std::string_view Text() const { return {data_, size_}; }
+
+  // The bytes in [begin, end) are not needed again soon; they stay readable.
+  void Release(uint64_t begin, uint64_t end) const;
+
+  // False (with a reason) when the file on disk no longer has the size and time it had when it
+  // was opened, so that a result is never assembled from a file that changed underneath.
+  bool Unchanged(std::string& error) const;
+
+ private:
+  std::string path_;
+  const char* data_ = nullptr;
+  uint64_t size_ = 0;
+  bool mapped_ = false;
+  std::string copy_;  // the bytes, where the file is read rather than mapped
+  int64_t modified_ = 0;
+};
+
+}  // namespace fm::host::mesh
