@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 
 namespace fm::host::mesh {
@@ -48,13 +49,13 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     // zero-filled first.
     UvwTag& uvw = object.AddUvwTag();
     MapPoints(source, local);
-    object.Points().reserve(source.pointVertex.size());
+    ReserveLarge(object.Points(), source.pointVertex.size());
     for (int32_t vertex : source.pointVertex) {
       object.Points().push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
     }
-    object.Polygons().reserve(source.faceCount);
+    ReserveLarge(object.Polygons(), source.faceCount);
     std::vector<uint8_t>& bytes = uvw.Bytes();
-    bytes.reserve(size_t{source.faceCount} * sizeof(UvwRecord));
+    ReserveLarge(bytes, size_t{source.faceCount} * sizeof(UvwRecord));
     for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
       const Face& face = mesh.faces[f];
       object.Polygons().push_back(LocalPolygon(face, local));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 #include "host/scene/tags.h"
 
@@ -110,7 +111,7 @@ bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects
   std::vector<bool> used(mesh.faces.size(), false);
   size_t polygons = 0;
   for (const PolygonObject* object : objects) polygons += static_cast<size_t>(object->PolygonCount());
-  result.rewritten.reserve(polygons);
+  ReserveLarge(result.rewritten, polygons);
   for (size_t o = 0; o < objects.size(); ++o) {
     if (!TraceObject(mesh, mesh.objects[o], *objects[o], used, result, error)) return false;
   }

@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 
 namespace fm::host::mesh {
@@ -186,8 +187,8 @@ class Parser {
       pos += line.size() + 1;
     }
     const double scale = sample.empty() ? 0.0 : 1.05 * double(text_.size()) / double(sample.size());
-    vertices_.reserve(static_cast<size_t>(double(vertexLines) * scale) + 16);
-    faces_.reserve(static_cast<size_t>(double(faceLines) * scale) + 16);
+    ReserveLarge(vertices_, static_cast<size_t>(double(vertexLines) * scale) + 16);
+    ReserveLarge(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
   }
 
   void Report(size_t pos) {
