@@ -21,22 +21,23 @@ std::string Number(double value) {
 
 std::vector<int64_t> ReportedQuads(const std::vector<std::string>& consoleLines,
                                    const std::vector<std::string>& walkedNames) {
+  // One pass over the lines, each compared with the next object's name only, so that many objects
+  // stay linear.
   std::vector<int64_t> quads(walkedNames.size(), 0);
-  size_t line = 0;
-  for (size_t o = 0; o < walkedNames.size(); ++o) {
-    const std::string prefix = walkedNames[o] + ": ";
-    for (size_t l = line; l < consoleLines.size(); ++l) {
-      const std::string& text = consoleLines[l];
-      if (text.compare(0, prefix.size(), prefix) != 0) continue;
-      const char* first = text.data() + prefix.size();
-      const char* last = text.data() + text.size();
-      int64_t count = 0;
-      const auto [ptr, ec] = std::from_chars(first, last, count);
-      if (ec != std::errc() || ptr == first || (ptr != last && *ptr != ' ')) continue;
-      quads[o] = count;
-      line = l + 1;
-      break;
+  size_t o = 0;
+  for (const std::string& text : consoleLines) {
+    if (o == walkedNames.size()) break;
+    const std::string& name = walkedNames[o];
+    if (text.size() < name.size() + 2 || text.compare(0, name.size(), name) != 0 ||
+        text.compare(name.size(), 2, ": ") != 0) {
+      continue;
     }
+    const char* first = text.data() + name.size() + 2;
+    const char* last = text.data() + text.size();
+    int64_t count = 0;
+    const auto [ptr, ec] = std::from_chars(first, last, count);
+    if (ec != std::errc() || ptr == first || (ptr != last && *ptr != ' ')) continue;
+    quads[o++] = count;
   }
   return quads;
 }

@@ -30,8 +30,9 @@ struct RunSummary {
 };
 
 // The quadrangles the command reported for each of the objects it walked, named in walk order, read
-// from its console lines ("NAME: COUNT ..."). An object without such a line counts 0: the command
-// reports every polygon object it processes.
+// from its console lines ("NAME: COUNT ..."), which come in that same order. An object without such
+// a line counts 0: the command reports every polygon object it processes, and none when it has
+// nothing to do.
 std::vector<int64_t> ReportedQuads(const std::vector<std::string>& consoleLines,
                                    const std::vector<std::string>& walkedNames);
 

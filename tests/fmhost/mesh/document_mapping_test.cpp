@@ -52,8 +52,12 @@ TEST(DocumentMapping, ObjectsHoldTheFacesAndAUvwTagNamingEachCornersOrigin) {
   EXPECT_EQ(DocumentDifference(mesh, objects), "");
 }
 
-TEST(DocumentMapping, AGroupPerFaceGivesNoTags) {
-  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
+// However many groups a file has, the command's walk over an object's tags for every polygon stays
+// one step long.
+TEST(DocumentMapping, GroupsGiveNoTagsNeitherOnePerFaceNorManyOnOneLine) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\ng";
+  for (int i = 0; i < 1000; ++i) text += " many" + std::to_string(i);
+  text += "\nf 1 2 3\n";
   for (int i = 0; i < 1000; ++i) text += "g g" + std::to_string(i) + "\nf 1 2 3\n";
   Document document;
   const std::vector<PolygonObject*> objects = AddMeshObjects(Parse(text), document);
