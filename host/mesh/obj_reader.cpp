@@ -131,7 +131,8 @@ class Parser {
         progress_(progress) {}
 
   bool Run(MeshFile& out) {
-    if (const void* nul = std::memchr(text_.data(), '\0', text_.size())) {
+    const void* nul = text_.empty() ? nullptr : std::memchr(text_.data(), '\0', text_.size());
+    if (nul != nullptr) {
       const size_t at = static_cast<size_t>(static_cast<const char*>(nul) - text_.data());
       const int64_t line = 1 + std::count(text_.data(), text_.data() + at, '\n');
       return Fail(line, "a NUL byte: this is not a text file");
