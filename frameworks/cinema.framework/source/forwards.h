@@ -27,12 +27,14 @@ inline void PathCopy(PathWord* src, PathWord* dst);
 // A result the host handed back in a temporary goes into the caller's slot: a string by copying
 // its pointer and taking a reference for the slot, a path by a copy into a freshly made path. The
 // temporary gives up its own share when it is destroyed, at the end of the caller's expression.
-inline void MoveIntoSlot(String* slot, const StringValue& temporary) {
+// Nothing throws across the boundary, and the forwards that hold such a temporary say so
+// (noexcept): the compiler then plans no unwinding through them, so the module needs no unwinder.
+inline void MoveIntoSlot(String* slot, const StringValue& temporary) noexcept {
   *slot = temporary.Get();
   maxon::StringAddReference(*slot);
 }
 
-inline void MoveIntoSlot(PathWord* slot, PathValue& temporary) {
+inline void MoveIntoSlot(PathWord* slot, PathValue& temporary) noexcept {
   PathInit(slot);
   PathCopy(temporary.Word(), slot);
 }
@@ -41,7 +43,7 @@ inline void MoveIntoSlot(PathWord* slot, PathValue& temporary) {
 
 inline void PrintLine(String text) { g_hostTables->general->PrintLine(text); }
 
-inline void GetHostStartupDirectory(PathWord* result) {
+inline void GetHostStartupDirectory(PathWord* result) noexcept {
   PathValue directory = g_hostTables->general->GetHostStartupDirectory();
   MoveIntoSlot(result, directory);
 }
@@ -96,7 +98,7 @@ inline void BitmapSetProperty(void* bitmap, int32_t id, const TaggedValue* value
 
 // ---- PathTable ------------------------------------------------------------------------------
 
-inline void PathToString(String* result, PathWord* path) {
+inline void PathToString(String* result, PathWord* path) noexcept {
   MoveIntoSlot(result, g_hostTables->path->PathToString(path));
 }
 
@@ -104,12 +106,12 @@ inline void PathAssignString(PathWord* path, String text) {
   g_hostTables->path->PathAssignString(path, text);
 }
 
-inline void PathDirectory(PathWord* result, PathWord* path) {
+inline void PathDirectory(PathWord* result, PathWord* path) noexcept {
   PathValue directory = g_hostTables->path->PathDirectory(path);
   MoveIntoSlot(result, directory);
 }
 
-inline void PathFilePart(PathWord* result, PathWord* path) {
+inline void PathFilePart(PathWord* result, PathWord* path) noexcept {
   PathValue last = g_hostTables->path->PathFilePart(path);
   MoveIntoSlot(result, last);
 }
@@ -265,7 +267,7 @@ inline void* NodeNext(void* node) { return CallMember(g_hostTables->node->NodeNe
 
 inline void* NodeDown(void* node) { return CallMember(g_hostTables->node->NodeDown, node); }
 
-inline void NodeGetName(void* node, String* result) {
+inline void NodeGetName(void* node, String* result) noexcept {
 #ifdef _WIN32
   *result = nullptr;
   g_hostTables->node->NodeGetName(node, result);
