@@ -1,10 +1,16 @@
 #include "host/loader/library.h"
 
+#include <fstream>
+
+#include "host/loader/macho_file.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <dlfcn.h>
 #include <filesystem>
+
+#include "host/loader/macho_image.h"
 #endif
 
 namespace fm::host {
@@ -22,6 +28,13 @@ std::string LastWindowsError() {
   return "error " + std::to_string(code) + (text.empty() ? "" : ": " + text);
 }
 #endif
+
+bool IsMachOFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  uint8_t magic[4] = {};
+  in.read(reinterpret_cast<char*>(magic), sizeof magic);
+  return in.gcount() == sizeof magic && macho::LooksLikeMachO(magic, sizeof magic);
+}
 
 }  // namespace
 
@@ -46,6 +59,20 @@ std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& path, std:
     *error = "cannot make a full path of \"" + path + "\"";
     return nullptr;
   }
+  if (IsMachOFile(full)) {
+#ifdef _WIN32
+    *error = "cannot load \"" + full + "\": a macOS module file, which only the Linux headless host runs";
+    return nullptr;
+#else
+    std::string why;
+    std::unique_ptr<macho::Image> image = macho::Image::Load(full, &why);
+    if (!image) {
+      *error = "cannot load \"" + full + "\": " + why;
+      return nullptr;
+    }
+    return std::unique_ptr<SharedLibrary>(new SharedLibrary(ImagePointer(image.release()), full));
+#endif
+  }
 #ifdef _WIN32
   // No error dialogs: a file that is not a module must fail quietly with an error code.
   const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -68,7 +95,18 @@ std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& path, std:
 #endif
 }
 
+SharedLibrary::SharedLibrary(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+void SharedLibrary::ImageDeleter::operator()([[maybe_unused]] macho::Image* image) const {
+#ifndef _WIN32
+  delete image;
+#endif
+}
+
+SharedLibrary::SharedLibrary(ImagePointer image, std::string path)
+    : image_(std::move(image)), path_(std::move(path)) {}
+
 SharedLibrary::~SharedLibrary() {
+  if (handle_ == nullptr) return;  // a Mach-O image unloads itself
 #ifdef _WIN32
   FreeLibrary(reinterpret_cast<HMODULE>(handle_));
 #else
@@ -77,6 +115,9 @@ SharedLibrary::~SharedLibrary() {
 }
 
 void* SharedLibrary::Symbol(const char* name) const {
+#ifndef _WIN32
+  if (image_) return image_->Symbol(name);
+#endif
 #ifdef _WIN32
   return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle_), name));
 #else

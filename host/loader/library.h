@@ -1,11 +1,16 @@
 #pragma once
 // A module file opened the way the application opens one: every symbol resolved at load
-// (dlopen RTLD_NOW | RTLD_LOCAL), or LoadLibraryA with a full path on Windows.
+// (dlopen RTLD_NOW | RTLD_LOCAL), or LoadLibraryA with a full path on Windows. A macOS module
+// file (told apart by its first bytes) is loaded by the host's own Mach-O loader instead.
 
 #include <memory>
 #include <string>
 
 namespace fm::host {
+
+namespace macho {
+class Image;
+}
 
 class SharedLibrary {
  public:
@@ -21,8 +26,14 @@ class SharedLibrary {
   const std::string& Path() const { return path_; }
 
  private:
-  SharedLibrary(void* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-  void* handle_;
+  SharedLibrary(void* handle, std::string path);
+  struct ImageDeleter {
+    void operator()(macho::Image* image) const;
+  };
+  using ImagePointer = std::unique_ptr<macho::Image, ImageDeleter>;
+  SharedLibrary(ImagePointer image, std::string path);
+  void* handle_ = nullptr;
+  ImagePointer image_;  // set instead of handle_ for a Mach-O file (never on Windows)
   std::string path_;
 };
 

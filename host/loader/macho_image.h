@@ -1,0 +1,67 @@
+#pragma once
+// A macOS x86-64 dylib loaded into this process by the host itself: the module's code follows
+// the same System V calling convention as Linux, so once its segments are mapped, its pointers
+// rebased and its imports bound to this platform's equivalents (macos_imports.h), it runs here.
+//
+// Loading checks everything it reads before any byte of the file runs: the layout, every rebase
+// and bind slot, every import, the export trie and each initialiser's target. Unloading runs the
+// destructors the module registered (newest first) and unmaps the image.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/loader/macho_exports.h"
+#include "host/loader/macho_file.h"
+
+namespace fm::host::macho {
+
+struct ImportUse {
+  std::string library;  // empty for a flat lookup
+  std::string symbol;
+};
+
+class Image {
+ public:
+  // Reads, maps and binds the file; runs nothing of it. Null with `error` when refused.
+  static std::unique_ptr<Image> Prepare(const std::vector<uint8_t>& bytes, std::string* error);
+  // Prepare, then run the initialisers in the file's order.
+  static std::unique_ptr<Image> Load(const std::string& path, std::string* error);
+  ~Image();
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  // Runs the initialisers of every init section, in file order. Once.
+  void RunInitializers();
+
+  // The address of an exported symbol by its C name (without the leading underscore); null when
+  // the file does not export it.
+  void* Symbol(const std::string& name) const;
+
+  const uint8_t* Base() const { return header_; }
+  size_t MappedSize() const { return size_; }
+  // The imports the file binds, each once, in the order first bound.
+  const std::vector<ImportUse>& Imports() const { return imports_; }
+  size_t InitializerCount() const { return initializers_.size(); }
+
+ private:
+  Image() = default;
+  bool Map(const File& file, const std::vector<uint8_t>& bytes, std::string* error);
+  bool Fix(const File& file, const std::vector<uint8_t>& bytes, std::string* error);
+  bool FindInitializers(const File& file, std::string* error);
+  bool Protect(const File& file, std::string* error);
+
+  uint8_t* mapping_ = nullptr;  // the reservation, page-aligned
+  size_t size_ = 0;
+  int64_t slide_ = 0;           // mapped address minus the file's address
+  uint8_t* header_ = nullptr;   // the image's base; also its handle for __cxa_atexit
+  std::map<std::string, Export> exports_;
+  std::vector<ImportUse> imports_;
+  std::vector<uintptr_t> initializers_;
+  std::vector<uintptr_t> terminators_;
+  bool initialized_ = false;
+};
+
+}  // namespace fm::host::macho
