@@ -32,9 +32,32 @@ std::string OrdinalText(int64_t ordinal) {
   }
 }
 
+// Names in an error come from the file: a hostile one must not break the host's one-line message.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7f) {
+      out += c;
+    } else {
+      static const char digits[] = "0123456789abcdef";
+      out += "\\x";
+      out += digits[byte >> 4];
+      out += digits[byte & 15];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::unique_ptr<Image> Image::Prepare(const std::vector<uint8_t>& bytes, std::string* error) {
+  std::unique_ptr<Image> image = Read(bytes, error);
+  if (!image) *error = Printable(*error);
+  return image;
+}
+
+std::unique_ptr<Image> Image::Read(const std::vector<uint8_t>& bytes, std::string* error) {
   File file;
   if (!ParseFile(bytes, &file, error)) return nullptr;
   for (const std::string& library : file.libraries)

@@ -48,6 +48,7 @@ class Image {
 
  private:
   Image() = default;
+  static std::unique_ptr<Image> Read(const std::vector<uint8_t>& bytes, std::string* error);
   bool Map(const File& file, const std::vector<uint8_t>& bytes, std::string* error);
   bool Fix(const File& file, const std::vector<uint8_t>& bytes, std::string* error);
   bool FindInitializers(const File& file, std::string* error);
