@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows and macOS cross builds need,
 # when missing, and the zig compiler of the macOS build from npm (scripts/install-zig.sh).
+# clang and lld also build the Mach-O fixture dylibs of the loader tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libcli11-dev
       g++-mingw-w64-x86-64-posix wine64 binutils-mingw-w64-x86-64
-      lld llvm)
+      clang lld llvm)
 # npm comes with Node.js; only a machine without either takes Debian's.
 command -v npm >/dev/null || pkgs+=(nodejs npm)
 missing=()

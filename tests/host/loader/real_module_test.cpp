@@ -16,6 +16,9 @@
 #include "host/loader/module_file.h"
 #include "host/loader/module_host.h"
 #include "host/tables/paths.h"
+#ifdef FM_MACOS_MODULE
+#include "host/loader/macos_imports.h"
+#endif
 
 namespace fm::host {
 namespace {
@@ -30,8 +33,13 @@ std::string ModulePath() {
 class RealModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(ModulePath()))
+    if (!std::filesystem::exists(ModulePath())) {
+#ifdef FM_MACOS_MODULE
+      FAIL() << "the macOS module file " << ModulePath() << " is missing";
+#else
       GTEST_SKIP() << "module file " << ModulePath() << " is not built";
+#endif
+    }
     ResetFramework();
     blocks_ = LiveAllocationCount();
     strings_ = LiveStringCount();
@@ -233,6 +241,91 @@ TEST_F(RealModuleTest, DiagnosticsReachTheHostConsoleOnceBound) {
   EXPECT_TRUE(found) << ::testing::PrintToString(ConsoleLines());
   host.Shutdown();
 }
+
+#ifdef FM_MACOS_MODULE
+// What only the macOS build does, run through the host's Mach-O loader.
+
+TEST_F(RealModuleTest, MacUnitsAreConstructedInTheMacOrderUnderOneModuleRecord) {
+  std::string error;
+  std::unique_ptr<ModuleFile> file = ModuleFile::Load(ModulePath(), &error);
+  ASSERT_TRUE(file) << error;
+  const std::vector<ModuleRecordInfo> modules = file->Describe();
+  // The once-flag: however many units ask for it, the module record exists once.
+  std::map<std::string, int> records;
+  for (const ModuleRecordInfo& m : modules) ++records[m.id.text];
+  for (const auto& [id, count] : records) EXPECT_EQ(count, 1) << id;
+  const ModuleRecordInfo* plugin = Find(modules, "com.tessworks.facetmender");
+  ASSERT_NE(plugin, nullptr);
+  // One initialiser per unit: the command's unit, the interface registration, the registration
+  // unit, the module-message unit. The entity list holds them newest first.
+  std::vector<std::string> units;
+  for (const TranslationUnitInfo& unit : plugin->units) {
+    EXPECT_TRUE(unit.wellFormed) << unit.id.text;
+    units.push_back(unit.id.text);
+  }
+  const std::vector<std::string> newestFirst = {"main", "register", "interface_registration", "facetmender"};
+  EXPECT_EQ(units, newestFirst);
+  // Every unit of every layer is named after its own source file.
+  for (const ModuleRecordInfo& m : modules)
+    for (const TranslationUnitInfo& unit : m.units) {
+      EXPECT_NE(unit.id.text, "??") << m.id.text;
+      EXPECT_EQ(unit.id.text.find_first_of("/\\."), std::string::npos) << unit.id.text;
+    }
+}
+
+class MacDebuggerTest : public RealModuleTest {
+ protected:
+  void TearDown() override {
+    macos::SetDebuggerAnswer(macos::DebuggerAnswer::kFromProcess);
+    RealModuleTest::TearDown();
+  }
+  // A diagnostic with its source location: the module cannot resolve a method the host left
+  // out, because the initialiser is withheld.
+  std::string LocatedDiagnostic() {
+    OmitMethod("SetCString@5c5e8978bfe2a356");
+    SetInitializerAbsent(true);
+    Environment env;
+    ModuleHost host(env);
+    EXPECT_TRUE(host.LoadModule(ModulePath())) << (host.Errors().empty() ? "" : host.Errors().front());
+    std::string found;
+    for (const std::string& line : ConsoleLines())
+      if (line.find("Assertion failed: g_maxon.GetInitializer()") != std::string::npos) found = line;
+    host.Shutdown();
+    return found;
+  }
+};
+
+TEST_F(MacDebuggerTest, WithoutADebuggerTheLocationFollowsTheText) {
+  macos::SetDebuggerAnswer(macos::DebuggerAnswer::kNotAttached);
+  const std::string line = LocatedDiagnostic();
+  EXPECT_EQ(line.rfind("CRITICAL: Assertion failed: g_maxon.GetInitializer() [object(139)]", 0), 0u) << line;
+}
+
+TEST_F(MacDebuggerTest, WithADebuggerTheFullLocationLeadsAndNoBreakWhenBreaksAreOff) {
+  // Reaching a break here would stop the test with a trap.
+  macos::SetDebuggerAnswer(macos::DebuggerAnswer::kAttached);
+  ASSERT_TRUE(SetConfigurationOption("g_enableDebugBreak=false"));
+  const std::string line = LocatedDiagnostic();
+  EXPECT_NE(line.find("object(139): CRITICAL: Assertion failed: g_maxon.GetInitializer()"), std::string::npos)
+      << line;
+  EXPECT_EQ(line.find(" [object(139)]"), std::string::npos) << line;
+}
+
+TEST_F(MacDebuggerTest, AFailedProcessQueryIsReportedAndCountsAsNoDebugger) {
+  macos::SetDebuggerAnswer(macos::DebuggerAnswer::kQueryFails);
+  ::testing::internal::CaptureStdout();
+  std::string line;
+  {
+    std::string error;
+    std::unique_ptr<ModuleFile> file = ModuleFile::Load(ModulePath(), &error);
+    EXPECT_TRUE(file) << error;
+  }
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("CRITICAL: Assertion failed: junk == 0 [debugglobals(272)]"), std::string::npos) << out;
+  line = LocatedDiagnostic();
+  EXPECT_NE(line.find("[object(139)]"), std::string::npos) << line;
+}
+#endif
 
 }  // namespace
 }  // namespace fm::host
