@@ -79,6 +79,17 @@ class Cursor {
     return true;
   }
 
+  // Emits `times` slots, each followed by the pointer and `skip` further bytes.
+  template <typename Emit>
+  bool Repeat(uint64_t times, uint64_t skip, Emit emit) {
+    for (uint64_t i = 0; i < times; ++i) {
+      if (!emit()) return false;
+      Advance(kPointerSize);
+      if (skip > 0 && !Skip(skip)) return false;
+    }
+    return true;
+  }
+
   uint32_t SegmentIndex() const { return segment_; }
   uint64_t Offset() const { return offset_; }
 
@@ -136,17 +147,11 @@ bool DecodeRebases(const File& file, const std::vector<uint8_t>& bytes, std::vec
         break;
       case kRebaseAddAddrImmScaled: at.Advance(immediate * kPointerSize); break;
       case kRebaseDoRebaseImmTimes:
-        for (uint8_t i = 0; i < immediate; ++i) {
-          if (!emit()) return false;
-          at.Advance(kPointerSize);
-        }
+        if (!at.Repeat(immediate, 0, emit)) return false;
         break;
       case kRebaseDoRebaseUlebTimes:
         if (!in.Uleb(&a)) return at.Fail("runs off its end");
-        for (uint64_t i = 0; i < a; ++i) {
-          if (!emit()) return false;
-          at.Advance(kPointerSize);
-        }
+        if (!at.Repeat(a, 0, emit)) return false;
         break;
       case kRebaseDoRebaseAddAddrUleb:
         if (!in.Uleb(&a)) return at.Fail("runs off its end");
@@ -155,11 +160,7 @@ bool DecodeRebases(const File& file, const std::vector<uint8_t>& bytes, std::vec
         break;
       case kRebaseDoRebaseUlebTimesSkippingUleb:
         if (!in.Uleb(&a) || !in.Uleb(&b)) return at.Fail("runs off its end");
-        for (uint64_t i = 0; i < a; ++i) {
-          if (!emit()) return false;
-          at.Advance(kPointerSize);
-          if (!at.Skip(b)) return false;
-        }
+        if (!at.Repeat(a, b, emit)) return false;
         break;
       default: return at.Fail("holds " + OpcodeText(byte) + ", which this loader does not know");
     }
@@ -230,8 +231,7 @@ bool DecodeBinds(const File& file, const std::vector<uint8_t>& bytes, BindStream
         at.Advance(a);
         break;
       case kBindDoBind:
-        if (!emit()) return false;
-        at.Advance(kPointerSize);
+        if (!at.Repeat(1, 0, emit)) return false;
         break;
       case kBindDoBindAddAddrUleb:
         if (!in.Uleb(&a)) return at.Fail("runs off its end");
@@ -244,11 +244,7 @@ bool DecodeBinds(const File& file, const std::vector<uint8_t>& bytes, BindStream
         break;
       case kBindDoBindUlebTimesSkippingUleb:
         if (!in.Uleb(&a) || !in.Uleb(&b)) return at.Fail("runs off its end");
-        for (uint64_t i = 0; i < a; ++i) {
-          if (!emit()) return false;
-          at.Advance(kPointerSize);
-          if (!at.Skip(b)) return false;
-        }
+        if (!at.Repeat(a, b, emit)) return false;
         break;
       case kBindThreaded: return at.Fail("uses threaded binds, which this loader does not apply");
       default: return at.Fail("holds " + OpcodeText(byte) + ", which this loader does not know");

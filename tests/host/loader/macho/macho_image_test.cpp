@@ -4,11 +4,12 @@
 #include "host/loader/macho_image.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <set>
 
 #include "host/loader/library.h"
 #include "host/loader/macos_imports.h"
@@ -90,6 +91,18 @@ TEST(MachOImage, ImportsAreBoundOnlyFromTheTable) {
   // A symbol is only found under the library that provides it.
   EXPECT_EQ(macos::ResolveImport(macos::kLibCxx, "_strlen"), nullptr);
   EXPECT_NE(macos::ResolveImport("", "_strlen"), nullptr);
+}
+
+TEST(MachOImage, TheTableHoldsExactlyWhatTheModuleFileImports) {
+  const std::string module = testing::MacModuleFile();
+  if (module.empty() || !std::filesystem::exists(module)) GTEST_SKIP() << "the build has no macOS module file";
+  std::string error;
+  std::unique_ptr<Image> image = Image::Prepare(ReadBytes(module), &error);
+  ASSERT_NE(image, nullptr) << error;
+  std::set<std::pair<std::string, std::string>> imported, table;
+  for (const ImportUse& use : image->Imports()) imported.emplace(use.library, use.symbol);
+  for (const macos::ImportEntry& entry : macos::ImportTable()) table.emplace(entry.library, entry.symbol);
+  EXPECT_EQ(imported, table);
 }
 
 class DebuggerQuery : public ::testing::Test {
