@@ -30,6 +30,12 @@ constinit std::atomic<DebuggerProbe> g_debuggerProbe{nullptr};
 #if defined(_WIN32)
 bool PlatformDebuggerAttached() { return IsDebuggerPresent() != 0; }
 #elif defined(__APPLE__)
+// The kernel's process-information query for one process id, and the record it fills: the numbers
+// are part of the kernel's interface, so a header that disagreed would describe another system.
+static_assert(CTL_KERN == 1 && KERN_PROC == 14 && KERN_PROC_PID == 1);
+static_assert(sizeof(struct kinfo_proc) == 648);
+static_assert(P_TRACED == 0x800);
+
 bool PlatformDebuggerAttached() {
   int query[4] = {CTL_KERN, KERN_PROC, KERN_PROC_PID, static_cast<int>(getpid())};
   struct kinfo_proc info;
@@ -42,8 +48,7 @@ bool PlatformDebuggerAttached() {
                    "maxon/debugglobals");
     return false;
   }
-  constexpr int kTraced = 0x800;  // P_TRACED
-  return (info.kp_proc.p_flag & kTraced) != 0;
+  return (info.kp_proc.p_flag & P_TRACED) != 0;
 }
 #else
 // A tracer's process id stands in /proc/self/status; 0 when nobody traces the process.
