@@ -30,7 +30,18 @@ static_assert(maxon::PackLiteralText("net.maxon.math.framework") == 0x181770e28a
 [[maybe_unused]] const bool g_pluginDependenciesSet = maxon::SetModuleDependencies(
     maxon::g_pluginModuleRecord, g_pluginDependencies, std::size(g_pluginDependencies));
 
-[[maybe_unused]] maxon::ModuleRecord* const g_pluginModuleBuilt = maxon::ConstructModule(
-    maxon::g_pluginModuleRecord, "com.tessworks.facetmender", FW_THIS_TRANSLATION_UNIT, 0);
+// The module record is constructed once, however often the unit's initialiser runs: a loader
+// that initialises a library twice (or a second copy of this unit) must not trip the record's
+// constructed-twice check or push the record onto g_maxon's list a second time.
+constinit bool g_pluginModuleOnce = false;
+
+maxon::ModuleRecord* ConstructPluginModuleOnce() {
+  if (g_pluginModuleOnce) return &maxon::g_pluginModuleRecord;
+  g_pluginModuleOnce = true;
+  return maxon::ConstructModule(maxon::g_pluginModuleRecord, "com.tessworks.facetmender",
+                                FW_THIS_TRANSLATION_UNIT, 0);
+}
+
+[[maybe_unused]] maxon::ModuleRecord* const g_pluginModuleBuilt = ConstructPluginModuleOnce();
 
 }  // namespace
