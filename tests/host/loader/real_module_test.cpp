@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -121,6 +122,50 @@ TEST_F(RealModuleTest, PluginTranslationUnitsCarryTheirNamesAndFlagsForTheLayout
       {"interface_registration", 0x2000000}, {"register", 0x100}, {"facetmender", 0}, {"main", 0}};
 #endif
   EXPECT_EQ(units, expected);
+}
+
+// Static initialisation builds the records in a fixed order, and the lists the host walks show it
+// (newest first). The plug-in's own translation units and module record, in list order:
+//   Windows: the interface registrations, the registration unit, the module record, then the
+//            command's unit and main;
+//   Itanium: the command's unit first, then the interface registrations, the registration unit
+//            with the module record, and main.
+// The three module records: the plug-in's first, so the framework runtime's is the list's head.
+TEST_F(RealModuleTest, StaticInitialisationBuildsTheRecordsInTheLayoutsOrder) {
+  std::string error;
+  std::unique_ptr<ModuleFile> file = ModuleFile::Load(ModulePath(), &error);
+  ASSERT_TRUE(file) << error;
+  std::vector<std::string> modules;
+  records::ModuleRecord* plugin = nullptr;
+  for (records::ModuleRecord* m = file->Globals()->modules; m != nullptr; m = m->previous) {
+    modules.emplace_back(m->head.id.text);
+    if (modules.back() == "com.tessworks.facetmender") plugin = m;
+  }
+  EXPECT_EQ(modules, (std::vector<std::string>{"net.maxon.core.framework",
+                                               "net.maxon.c4d.cinema.framework",
+                                               "com.tessworks.facetmender"}));
+  ASSERT_NE(plugin, nullptr);
+
+  // "unit name/flags" for translation units, "module" for the module record; other records left out.
+  std::vector<std::string> order;
+  for (records::EntityHead* e = plugin->entities; e != nullptr; e = e->next) {
+    if (e->type == records::kModule) {
+      order.emplace_back("module");
+    } else if (e->type == records::kTranslationUnit) {
+      char flags[32];
+      std::snprintf(flags, sizeof(flags), "%llx",
+                    static_cast<unsigned long long>(e->flags & ~kConstructedDefinition));
+      order.push_back(std::string(e->id.text) + "/" + flags);
+    }
+  }
+#ifdef _WIN32
+  const std::vector<std::string> expected = {"?\?/0", "?\?/0", "module", "register/100",
+                                             "?\?/2000000"};
+#else
+  const std::vector<std::string> expected = {"main/0", "module", "register/100",
+                                             "interface_registration/2000000", "facetmender/0"};
+#endif
+  EXPECT_EQ(order, expected);
 }
 
 TEST_F(RealModuleTest, EveryReferenceIsBoundAndTheHostsInterfacesAgreeToTheLetter) {
