@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libcli11-dev
       g++-mingw-w64-x86-64-posix wine64 binutils-mingw-w64-x86-64
-      clang lld llvm)
+      clang lld llvm libclang-rt-14-dev)
 # npm comes with Node.js; only a machine without either takes Debian's.
 command -v npm >/dev/null || pkgs+=(nodejs npm)
 missing=()

@@ -5,14 +5,15 @@
 #      host's own loader),
 #   2. the Linux suite (Itanium layout),
 #   3. the Linux suite again with AddressSanitizer and UndefinedBehaviorSanitizer (leaks checked),
-#   4. the Windows x64 suite, cross-built with mingw-w64 and run under wine.
-# Stops at the first failing suite. FM_SUITES="macos linux asan windows" picks suites.
+#   4. the Windows x64 suite, cross-built with mingw-w64 and run under wine,
+#   5. the fuzz targets (clang, libFuzzer), each run briefly on its seeds (scripts/fuzz.sh runs long).
+# Stops at the first failing suite. FM_SUITES="macos linux asan windows fuzz" picks suites.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FM_BUILD_ROOT:-$root/build}
 FM_BUILD_ROOT=$build "$root/scripts/install-deps.sh"
 jobs=${FM_JOBS:-2}
-suites=${FM_SUITES:-macos linux asan windows}
+suites=${FM_SUITES:-macos linux asan windows fuzz}
 # The Linux suites also test the macOS module file when this run builds it (and forget a file
 # an earlier run left behind when it does not).
 case " $suites " in
@@ -24,7 +25,7 @@ run_suite() {
   local name=$1; shift
   echo "=== suite: $name"
   cmake -S "$root" -B "$build/$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$build/$name" -j "$jobs"
+  cmake --build "$build/$name" -j "$jobs" ${targets:+--target $targets}
   ctest --test-dir "$build/$name" --output-on-failure -j "$jobs"
 }
 
@@ -52,6 +53,9 @@ for suite in $suites; do
     windows)
       start_wine
       run_suite windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" ;;
+    fuzz)
+      targets="fuzz_string_table fuzz_obj_reader fuzz_command" \
+        run_suite fuzz -DFM_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
     *) echo "unknown suite $suite" >&2; exit 2 ;;
   esac
 done
