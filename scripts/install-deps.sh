@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows and macOS cross builds need,
 # when missing, and the zig compiler of the macOS build from npm (scripts/install-zig.sh).
-# clang and lld also build the Mach-O fixture dylibs of the loader tests.
+# clang and lld also build the Mach-O fixture dylibs of the loader tests; clang with its runtimes
+# (libclang-rt-14-dev) builds the fuzz targets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libcli11-dev
