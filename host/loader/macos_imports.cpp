@@ -138,7 +138,9 @@ const std::vector<ImportEntry>& ImportTable() {
       {kLibCxx, "__ZTVN10__cxxabiv120__si_class_type_infoE", _ZTVN10__cxxabiv120__si_class_type_infoE},
       {kLibCxx, "__ZdlPv", Address(static_cast<void (*)(void*) noexcept>(&::operator delete))},
       {kLibCxx, "___cxa_begin_catch", Address(&__cxxabiv1::__cxa_begin_catch)},
-      {kLibCxx, "___cxa_pure_virtual", Address(&__cxxabiv1::__cxa_pure_virtual)},
+      // Not through Address: clang gives its instantiation for this C function the mangled name of
+      // the one for StubBinder, and refuses the file.
+      {kLibCxx, "___cxa_pure_virtual", reinterpret_cast<void*>(&__cxxabiv1::__cxa_pure_virtual)},
       {kLibCxx, "___gxx_personality_v0", Address(&__gxx_personality_v0)},
   };
   return table;
