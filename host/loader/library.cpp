@@ -61,7 +61,7 @@ std::unique_ptr<SharedLibrary> SharedLibrary::Open(const std::string& path, std:
   }
   if (IsMachOFile(full)) {
 #ifdef _WIN32
-    *error = "cannot load \"" + full + "\": a macOS module file, which only the Linux headless host runs";
+    *error = "cannot load \"" + full + "\": a macOS (Mach-O) module file, which only the Linux headless host runs";
     return nullptr;
 #else
     std::string why;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "fixture_paths.h"
 #include "fixture_state.h"
 #include "host/framework/configuration.h"
@@ -137,6 +139,10 @@ TEST_F(ModuleFileTest, SwitchesReachTheModule) {
 }
 
 TEST_F(ModuleFileTest, FilesThatAreNotSoundModulesAreTurnedAwayWithTheReason) {
+  // A Mach-O header cut short: the first bytes send it to the Mach-O loader on Linux, and the
+  // Windows host names it as what it is rather than as a broken DLL.
+  const std::string cutMachO = std::string(FM_FIXTURE_DIR) + "/cut_macho" + FM_MODULE_SUFFIX;
+  std::ofstream(cutMachO, std::ios::binary).write("\xcf\xfa\xed\xfe\x07\x00\x00\x01", 8);
   struct Case {
     std::string path;
     const char* reason;
@@ -148,6 +154,7 @@ TEST_F(ModuleFileTest, FilesThatAreNotSoundModulesAreTurnedAwayWithTheReason) {
       {FixturePath("fixture_init_fails"), "initialisation hook of \"fixture_core\" failed"},
       {FixturePath("not_a_module"), "cannot load"},
       {FixturePath("no_such_module"), "cannot load"},
+      {cutMachO, "Mach-O"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
