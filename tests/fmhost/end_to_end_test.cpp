@@ -24,8 +24,8 @@ class FmhostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     directory_ = fs::temp_directory_path() /
-                 (std::string("fmhost-e2e-") +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 test::ScratchName(std::string("fmhost-e2e-") +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(directory_);
     fs::create_directories(directory_ / "work");
   }

@@ -60,6 +60,15 @@ HANDLE OpenForChild(const std::string& path) {
 
 }  // namespace
 
+std::string ScratchName(const std::string& stem) {
+#ifdef _WIN32
+  const long id = static_cast<long>(GetCurrentProcessId());
+#else
+  const long id = static_cast<long>(getpid());
+#endif
+  return stem + "-" + std::to_string(id);
+}
+
 std::string NativePath(const std::string& path) {
 #ifdef _WIN32
   char buffer[MAX_PATH * 4];

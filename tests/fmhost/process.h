@@ -17,6 +17,11 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& scratchDirectory);
 
+// A scratch folder name of its own for this test process: the same test program is built more
+// than once (one per module file) and CTest runs those copies side by side, so a name made only
+// from the test's name would be shared and one copy would read the other's captured streams.
+std::string ScratchName(const std::string& stem);
+
 // The path as the platform's programs expect it (a drive path on Windows).
 std::string NativePath(const std::string& path);
 
