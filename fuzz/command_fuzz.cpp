@@ -27,17 +27,17 @@
 #include "host/scene/resource_set.h"
 #include "host/scene/tags.h"
 #include "host/tables/environment.h"
-#include "scene_spec.h"
+#include "scene_plan.h"
 
 namespace {
 
 using namespace fm::host;
-using fm::fuzz::SceneSpec;
+using fm::fuzz::ScenePlan;
 using fm::fuzz::UvwFill;
 
 constexpr int32_t kCommandId = 1050896;
 
-const SceneSpec* g_scene = nullptr;  // for the report of a finding
+const ScenePlan* g_scene = nullptr;  // for the report of a finding
 
 std::string Describe(const PolygonRecord& p) {
   return "(" + std::to_string(p.a) + " " + std::to_string(p.b) + " " + std::to_string(p.c) + " " +
@@ -412,7 +412,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Host& host = TheHost();
-  const SceneSpec scene = fm::fuzz::DecodeScene(data, size);
+  const ScenePlan scene = fm::fuzz::DecodeScene(data, size);
   g_scene = &scene;
   Document& document = host.environment.ActiveDocument();
 

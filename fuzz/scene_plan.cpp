@@ -1,4 +1,4 @@
-#include "scene_spec.h"
+#include "scene_plan.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -90,8 +90,8 @@ std::vector<int32_t> DecodeSelection(FuzzedDataProvider& in, int32_t range) {
   return out;
 }
 
-TagSpec DecodeTag(FuzzedDataProvider& in, const ObjectSpec& object) {
-  TagSpec tag;
+TagPlan DecodeTag(FuzzedDataProvider& in, const ObjectPlan& object) {
+  TagPlan tag;
   const int32_t n = static_cast<int32_t>(object.polygons.size());
   switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0: {
@@ -124,7 +124,7 @@ UvwRecord TraceRecord(int32_t polygon) {
           TraceValue(polygon, 3)};
 }
 
-bool AncestorSelected(const SceneSpec& scene, int32_t index) {
+bool AncestorSelected(const ScenePlan& scene, int32_t index) {
   for (int32_t p = scene.objects[index].parent; p >= 0; p = scene.objects[p].parent) {
     if (scene.objects[p].selected) return true;
   }
@@ -133,12 +133,12 @@ bool AncestorSelected(const SceneSpec& scene, int32_t index) {
 
 }  // namespace
 
-SceneSpec DecodeScene(const uint8_t* data, size_t size) {
+ScenePlan DecodeScene(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  SceneSpec scene;
+  ScenePlan scene;
   const int32_t count = in.ConsumeIntegralInRange<int32_t>(1, kMaxObjects);
   for (int32_t i = 0; i < count; ++i) {
-    ObjectSpec object;
+    ObjectPlan object;
     const uint8_t flags = in.ConsumeIntegral<uint8_t>();
     object.polygonObject = flags % 6 != 0;
     object.selected = flags & 0x80;
@@ -174,10 +174,10 @@ bool ReadTrace(const host::Vector3& value, int32_t polygonCount, int32_t& polygo
   return true;
 }
 
-std::vector<host::Object*> Build(const SceneSpec& spec, UvwFill fill, host::Document& document) {
+std::vector<host::Object*> Build(const ScenePlan& plan, UvwFill fill, host::Document& document) {
   std::vector<host::Object*> objects;
-  for (size_t i = 0; i < spec.objects.size(); ++i) {
-    const ObjectSpec& o = spec.objects[i];
+  for (size_t i = 0; i < plan.objects.size(); ++i) {
+    const ObjectPlan& o = plan.objects[i];
     host::Object* parent = o.parent >= 0 ? objects[static_cast<size_t>(o.parent)] : nullptr;
     const std::string name = "o" + std::to_string(i);
     if (!o.polygonObject) {
@@ -193,7 +193,7 @@ std::vector<host::Object*> Build(const SceneSpec& spec, UvwFill fill, host::Docu
     const int32_t n = object.PolygonCount();
     bool traced = false;
     for (size_t k = 0; k < o.tags.size(); ++k) {
-      const TagSpec& tag = o.tags[k];
+      const TagPlan& tag = o.tags[k];
       switch (tag.kind) {
         case TagKind::Uvw: {
           host::UvwTag& uvw = object.AddUvwTag("uvw" + std::to_string(k));

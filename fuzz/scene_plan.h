@@ -18,27 +18,27 @@ namespace fm::fuzz {
 
 enum class TagKind { Uvw, PolygonSelection, PointSelection, Plain };
 
-struct TagSpec {
+struct TagPlan {
   TagKind kind = TagKind::Plain;
   std::vector<host::UvwRecord> uvw;  // one per polygon
   std::vector<int32_t> selected;     // indices, possibly beyond the element count
 };
 
-struct ObjectSpec {
+struct ObjectPlan {
   bool polygonObject = true;
   int32_t parent = -1;  // index of an earlier object, or -1 for a top-level object
   bool selected = false;
   int32_t points = 0;
   std::vector<host::PolygonRecord> polygons;
   std::vector<int32_t> polygonSelection;
-  std::vector<TagSpec> tags;
+  std::vector<TagPlan> tags;
 };
 
-struct SceneSpec {
-  std::vector<ObjectSpec> objects;
+struct ScenePlan {
+  std::vector<ObjectPlan> objects;
 };
 
-SceneSpec DecodeScene(const uint8_t* data, size_t size);
+ScenePlan DecodeScene(const uint8_t* data, size_t size);
 
 // How Build fills the first UVW tag of each polygon object.
 enum class UvwFill {
@@ -51,7 +51,7 @@ host::Vector3 TraceValue(int32_t polygon, int32_t corner);
 bool ReadTrace(const host::Vector3& value, int32_t polygonCount, int32_t& polygon, int32_t& corner);
 
 // Builds the scene into `document` (which should be empty) and returns its objects in the order
-// of `spec` (objects are named "o0", "o1", ...).
-std::vector<host::Object*> Build(const SceneSpec& spec, UvwFill fill, host::Document& document);
+// of `plan` (objects are named "o0", "o1", ...).
+std::vector<host::Object*> Build(const ScenePlan& plan, UvwFill fill, host::Document& document);
 
 }  // namespace fm::fuzz
