@@ -25,7 +25,16 @@ if(NOT EXISTS ${FM_MACOS_TOOLS}/bin/zig-c++ OR NOT EXISTS ${FM_ZIG_LIB}/libc/dar
 endif()
 set(CMAKE_C_COMPILER ${FM_MACOS_TOOLS}/bin/zig-cc)
 set(CMAKE_CXX_COMPILER ${FM_MACOS_TOOLS}/bin/zig-c++)
-set(FM_MACOS_LINKER /usr/lib/llvm-14/bin/ld64.lld)
+# Every function keeps its frame pointer, as macOS code does: a host's crash reporter and the
+# system's profilers walk the stack through module frames by the rbp chain.
+set(CMAKE_C_FLAGS_INIT -fno-omit-frame-pointer)
+set(CMAKE_CXX_FLAGS_INIT -fno-omit-frame-pointer)
+# lld 19 or later: older ld64.lld copies __eh_frame without reading it, so its entries point at
+# no function once the sections are laid out (scripts/install-deps.sh installs lld-19).
+set(FM_MACOS_LINKER /usr/lib/llvm-19/bin/ld64.lld)
+if(NOT EXISTS ${FM_MACOS_LINKER})
+  message(FATAL_ERROR "${FM_MACOS_LINKER} is missing: run scripts/install-deps.sh (Debian's lld-19)")
+endif()
 set(FM_MACOS_LIBSYSTEM ${FM_ZIG_LIB}/libc/darwin/libSystem.11.tbd)
 
 # Nothing of the build host may leak into the target.

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows and macOS cross builds need,
 # when missing, and the zig compiler of the macOS build from npm (scripts/install-zig.sh).
-# clang and lld also build the Mach-O fixture dylibs of the loader tests; clang with its runtimes
-# (libclang-rt-14-dev) builds the fuzz targets.
+# The macOS module file and the Mach-O fixture dylibs of the loader tests link with lld-19's
+# ld64.lld (lld 14's copies __eh_frame without reading it, leaving entries that point at no
+# function); clang builds the fixtures, and with its runtimes (libclang-rt-14-dev) the fuzz targets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pkgs=(cmake g++ make googletest libgtest-dev libtiff-dev libcli11-dev
       g++-mingw-w64-x86-64-posix wine64 binutils-mingw-w64-x86-64
-      clang lld llvm libclang-rt-14-dev)
+      clang lld-19 llvm libclang-rt-14-dev)
 # npm comes with Node.js; only a machine without either takes Debian's.
 command -v npm >/dev/null || pkgs+=(nodejs npm)
 missing=()

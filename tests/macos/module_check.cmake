@@ -3,9 +3,14 @@
 #   - exports exactly _c4d_main, _g_maxon, _g_CpuYieldDelegate;
 #   - links libSystem and libc++ only, and binds exactly the symbols listed in IMPORTS;
 #   - its static initialisers start with the plug-in's own units in the order the host's framework
-#     expects: the command's unit, the interface registrations, the registration unit, main.
-#   cmake -DMODULE=<file> -DOBJDUMP=<llvm-objdump> -DMIN_VERSION=11.0 -DIMPORTS=<list>
-#         -P module_check.cmake
+#     expects: the command's unit, the interface registrations, the registration unit, main;
+#   - its dylib id carries the product's VERSION;
+#   - every function keeps a frame pointer (its compact unwind entry is an rbp frame, or refers to
+#     DWARF unwind information), and every __eh_frame entry describes a function that starts
+#     where the entry says: an entry pointing elsewhere sends the unwinder's DWARF path, and
+#     with it exceptions and crash reports, into the wrong code.
+#   cmake -DMODULE=<file> -DOBJDUMP=<llvm-objdump> -DDWARFDUMP=<llvm-dwarfdump> -DMIN_VERSION=11.0
+#         -DVERSION=1.01.0 -DIMPORTS=<list> -P module_check.cmake
 set(failures)
 macro(fail text)
   list(APPEND failures "${text}")
@@ -106,9 +111,84 @@ if(ownCount LESS 4)
   fail("only ${ownCount} of the plug-in's units have an initialiser (${count} in all)")
 endif()
 
+# The dylib id's version, packed by the linker as x.y.z numbers (1.01.0 reads 1.1.0).
+string(REGEX MATCH "cmd LC_ID_DYLIB\n[^\n]*\n[^\n]*\n[^\n]*\n *current version ([0-9.]+)" id "${commands}")
+string(REPLACE "." ";" parts "${VERSION}")
+set(packed)
+foreach(part ${parts})
+  math(EXPR part "${part}")
+  list(APPEND packed ${part})
+endforeach()
+list(JOIN packed "." packed)
+if(NOT id)
+  fail("no LC_ID_DYLIB load command with a current version")
+elseif(NOT CMAKE_MATCH_1 STREQUAL packed)
+  fail("the dylib id has version ${CMAKE_MATCH_1}, expected ${packed} (${VERSION})")
+endif()
+
+# Function starts, as the linker recorded them.
+objdump(starts --function-starts)
+string(REGEX MATCHALL "\n[0-9a-f]+" starts "${starts}")
+list(TRANSFORM starts REPLACE "^\n0*" "")
+list(LENGTH starts startCount)
+if(startCount EQUAL 0)
+  fail("no function starts")
+endif()
+
+# Frame pointers: the compact unwind mode (bits 24-27 of an encoding) of every function entry is
+# 1 (rbp frame) or 4 (DWARF); 2 and 3 are the frameless kinds, 0 means no unwind information.
+objdump(unwind --unwind-info)
+string(REGEX MATCHALL "function offset=0x[0-9a-f]+, encoding(\\[[0-9]+\\])?=0x[0-9a-f]+" entries "${unwind}")
+list(LENGTH entries unwindCount)
+set(frameless)
+foreach(entry ${entries})
+  string(REGEX MATCH "offset=0x([0-9a-f]+), .*=0x([0-9a-f]+)$" unused "${entry}")
+  set(offset ${CMAKE_MATCH_1})
+  math(EXPR mode "(0x${CMAKE_MATCH_2} >> 24) & 15")
+  if(NOT mode EQUAL 1 AND NOT mode EQUAL 4)
+    list(APPEND frameless "0x${offset} (mode ${mode})")
+  endif()
+endforeach()
+if(unwindCount EQUAL 0)
+  fail("no compact unwind entries")
+elseif(frameless)
+  list(LENGTH frameless framelessCount)
+  list(SUBLIST frameless 0 5 some)
+  list(JOIN some ", " some)
+  fail("${framelessCount} of ${unwindCount} unwind entries have no frame pointer: ${some}")
+endif()
+
+# __eh_frame: every FDE's first address is a function start.
+execute_process(COMMAND ${DWARFDUMP} --eh-frame ${MODULE}
+                OUTPUT_VARIABLE frames ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
+  fail("llvm-dwarfdump cannot read __eh_frame: ${err}")
+endif()
+string(REGEX MATCHALL "\n[0-9a-f]+ [0-9a-f]+ [0-9a-f]+ FDE [^\n]*" fdes "${frames}")
+list(LENGTH fdes fdeCount)
+set(stray)
+foreach(fde ${fdes})
+  if(NOT fde MATCHES " pc=0*([0-9a-f]*)\\.\\.\\.")
+    fail("unread FDE line: ${fde}")
+    continue()
+  endif()
+  set(pc ${CMAKE_MATCH_1})
+  list(FIND starts "${pc}" at)
+  if(at EQUAL -1)
+    list(APPEND stray "0x${pc}")
+  endif()
+endforeach()
+if(stray)
+  list(LENGTH stray strayCount)
+  list(SUBLIST stray 0 5 some)
+  list(JOIN some ", " some)
+  fail("${strayCount} of ${fdeCount} __eh_frame entries begin at no function start: ${some}")
+endif()
+
 if(failures)
   list(JOIN failures "\n" text)
   message(FATAL_ERROR "${MODULE}:\n${text}")
 endif()
-message(STATUS "${MODULE}: Mach-O x86_64 dylib for macos ${MIN_VERSION}, exports and "
-               "${count} initialisers as expected")
+message(STATUS "${MODULE}: Mach-O x86_64 dylib ${VERSION} for macos ${MIN_VERSION}, exports and "
+               "${count} initialisers as expected; ${unwindCount} unwind entries with frame pointers, "
+               "${fdeCount} __eh_frame entries at function starts")
