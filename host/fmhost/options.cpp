@@ -13,17 +13,37 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
       "objects, runs a registered command on them and writes the result.",
       "fmhost"};
   app.get_formatter()->column_width(24);
+  app.footer(
+      "The result is INPUT.obj with only the merged faces rewritten: every other line (vertices, "
+      "texture coordinates, normals, groups, materials, smoothing groups, comments, statements "
+      "fmhost does not know) is kept byte for byte. A run that fails writes nothing.\n"
+      "\n"
+      "OUTPUT.obj: '-' is standard output (the report then goes to standard error). An existing "
+      "file is replaced only when the whole run succeeded, and keeps its permissions and owner; "
+      "a symbolic link is followed (the file it leads to is replaced, the link stays); a device "
+      "or FIFO is written to directly, never replaced. An interrupted run leaves no temporary "
+      "file and no changed output.\n"
+      "\n"
+      "Refused, with one 'fmhost: FILE:LINE: what' line and no output: malformed numbers or "
+      "indices, numbers or indices out of range, NUL bytes, statements that are not OBJ "
+      "statements.\n"
+      "\n"
+      "Exit status: 0 success; 1 failure (unreadable or malformed input, unwritable output, no "
+      "modules, unknown object or command, failed undo check); 2 usage error. With --json a "
+      "failure also prints {\"error\": ..., \"exitCode\": N} on standard output.");
   // Paths such as /home/me/mesh.obj are files, not "/option" switches, on every platform.
   app.allow_windows_style_options(false);
   app.add_option("INPUT.obj", options.input, "OBJ file to open as a document")->type_name("");
   app.add_option("-o,--output", options.output,
-                 "where to write the result (OBJ); written only when the whole run succeeds")
+                 "where to write the result (OBJ), '-' for standard output; written only when "
+                 "the whole run succeeds")
       ->type_name("OUTPUT.obj");
   app.add_option("--plugins", options.plugins,
                  "plug-in folder whose modules are loaded (default: " + DefaultPluginFolder() + ")")
       ->type_name("DIR");
   app.add_option("--select", options.select,
-                 "select only the top-level objects of these names (default: all of them)")
+                 "select only the top-level objects of these names (default: all of them); "
+                 "when INPUT.obj follows the names, the last of them is taken as INPUT.obj")
       ->type_name("NAME");
   app.add_option("--command", options.command,
                  "the registered command to run, by id or name (default: the only one)")
@@ -33,7 +53,8 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
                "(the console report then goes to standard error)");
   app.add_flag("--undo-check", options.undoCheck,
                "undo the run afterwards and verify that the document equals the input again");
-  app.add_flag("--list", options.list, "show the loaded modules and their commands, then stop");
+  app.add_flag("--list", options.list,
+               "show the loaded modules and their commands, then stop (takes no INPUT.obj or -o)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -44,13 +65,31 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
     return 2;
   }
   if (options.plugins.empty()) options.plugins = DefaultPluginFolder();
-  if (!options.list) {
+  // `--select A in.obj -o out.obj`: the names take every word up to the next option, the input
+  // file too. With no input given elsewhere, the last word is the input; a lone word after
+  // --select stays a name, or the selection would silently become "everything".
+  if (options.input.empty() && options.select.size() >= 2 && !options.list) {
+    options.input = options.select.back();
+    options.select.pop_back();
+  }
+  if (options.list) {
+    if (!options.input.empty() || !options.output.empty()) {
+      err << "fmhost: --list shows the modules and stops: it takes no input or output file (see "
+             "fmhost --help)\n";
+      return 2;
+    }
+  } else {
     if (options.input.empty()) {
       err << "fmhost: no input file given (see fmhost --help)\n";
       return 2;
     }
     if (options.output.empty()) {
       err << "fmhost: no output file given: use -o OUTPUT.obj (see fmhost --help)\n";
+      return 2;
+    }
+    if (options.json && options.output == kStandardOutputPath) {
+      err << "fmhost: --json and -o - would both write to standard output: write the result to a "
+             "file (see fmhost --help)\n";
       return 2;
     }
   }

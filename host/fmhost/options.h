@@ -8,6 +8,9 @@
 
 namespace fm::host::fmhost {
 
+// `-o -`: the result goes to standard output.
+inline constexpr const char* kStandardOutputPath = "-";
+
 struct Options {
   std::string input;
   std::string output;

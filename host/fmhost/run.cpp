@@ -4,13 +4,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "host/fmhost/material_libraries.h"
 #include "host/fmhost/screen.h"
 #include "host/fmhost/summary.h"
 #include "host/framework/console.h"
 #include "host/framework/framework.h"
+#include "host/framework/strings.h"
 #include "host/loader/module_host.h"
 #include "host/mesh/document_mapping.h"
 #include "host/mesh/face_trace.h"
@@ -31,8 +35,13 @@ constexpr int32_t kCommandEnabled = 0x40000000;
 constexpr size_t kMessageLimit = 480;
 
 int Fail(Streams& streams, const std::string& message) {
-  streams.err << "fmhost: " << mesh::Printable(message, kMessageLimit) << '\n';
+  const std::string line = mesh::Printable(message, kMessageLimit);
+  streams.err << "fmhost: " << line << '\n';
   streams.err.flush();
+  if (streams.failuresAsJson) {
+    streams.out << FailureJson(line, kExitFailure);
+    streams.out.flush();
+  }
   return kExitFailure;
 }
 
@@ -151,13 +160,15 @@ const HostedCommand* ChooseCommand(const ModuleHost& host, const std::string& wa
   return nullptr;
 }
 
+// `executed`: whether the command ran at all. When it did not (nothing to give it), there is
+// nothing to undo and the document must still equal the input.
 bool UndoCheck(Document& document, const std::vector<PolygonObject*>& objects,
-               const mesh::MeshFile& input, std::string& error) {
-  if (document.Undo().GroupOpen()) {
+               const mesh::MeshFile& input, bool executed, std::string& error) {
+  if (executed && document.Undo().GroupOpen()) {
     error = "undo check failed: the command left its undo group open";
     return false;
   }
-  if (!document.Undo().Undo()) {
+  if (executed && !document.Undo().Undo()) {
     error = "undo check failed: the run left nothing to undo";
     return false;
   }
@@ -177,9 +188,12 @@ std::string FileName(const std::string& path) {
 
 int Run(const Options& options, Streams& streams) {
   std::string error;
-  const Screen::Mode mode = options.json ? Screen::Mode::kSummary
-                            : streams.outIsTerminal ? Screen::Mode::kTerminal
-                                                    : Screen::Mode::kPlain;
+  // With the result on standard output, everything else goes to the error stream, as with --json.
+  const bool toStandardOutput = options.output == kStandardOutputPath;
+  std::ostream& report = toStandardOutput ? streams.err : streams.out;
+  const Screen::Mode mode = options.json || toStandardOutput ? Screen::Mode::kSummary
+                            : streams.outIsTerminal          ? Screen::Mode::kTerminal
+                                                             : Screen::Mode::kPlain;
   Screen screen(streams.out, streams.err, mode);
   // Said only once the run has succeeded, so that a failing run prints its one line alone.
   std::vector<std::string> warnings;
@@ -211,7 +225,14 @@ int Run(const Options& options, Streams& streams) {
       }
     }
     // An unwritable destination is found before any work; the result is written at the end.
-    if (!output.Open(options.output, error)) return Fail(streams, error);
+    const bool opened =
+        toStandardOutput ? output.OpenStandardOutput(error) : output.Open(options.output, error);
+    if (!opened) return Fail(streams, error);
+    if (!toStandardOutput) {
+      const std::string materials =
+          MissingMaterialLibraries(inputFile.Text(), options.input, options.output);
+      if (!materials.empty()) warnings.push_back(materials);
+    }
   }
 
   mesh::FaceTrace trace;
@@ -243,12 +264,15 @@ int Run(const Options& options, Streams& streams) {
       bool selected = options.select.empty();
       for (const std::string& name : options.select) selected = selected || object->Name() == name;
       object->SetSelected(selected);
-      if (selected) walked.push_back(object->Name());
+      // The command prints each name as it reads it back from the host: a name that is not UTF-8
+      // comes back re-encoded, byte by byte.
+      if (selected) walked.push_back(RoundTripUtf8(object->Name()));
     }
 
     // A file without faces and objects leaves nothing to select, and nothing to change: the
     // command is not available then and the result is the input as it is.
     std::vector<std::string> consoleLines;
+    bool executedAtAll = false;
     if (!objects.empty()) {
       if (std::optional<int32_t> state = host.State(command->id, &document)) {
         if ((*state & kCommandEnabled) == 0) {
@@ -265,6 +289,7 @@ int Run(const Options& options, Streams& streams) {
         return Fail(streams, "command " + CommandLabel(*command) + " cannot be executed");
       }
       if (!*executed) return Fail(streams, "command " + CommandLabel(*command) + " failed");
+      executedAtAll = true;
       const std::vector<UiEvent>& events = environment.Ui().Events();
       for (size_t e = firstEvent; e < events.size(); ++e) {
         if (events[e].kind == UiEventKind::PrintLine) consoleLines.push_back(events[e].text);
@@ -272,7 +297,7 @@ int Run(const Options& options, Streams& streams) {
     }
 
     if (!mesh::TraceFaces(input, objects, trace, error)) return Fail(streams, error);
-    if (options.undoCheck && !UndoCheck(document, objects, input, error)) {
+    if (options.undoCheck && !UndoCheck(document, objects, input, executedAtAll, error)) {
       return Fail(streams, error);
     }
     const std::vector<int64_t> walkedQuads = ReportedQuads(consoleLines, walked);
@@ -288,7 +313,8 @@ int Run(const Options& options, Streams& streams) {
   }  // the document, its undo history and the modules are let go before the result is written
 
   const auto writeStart = Clock::now();
-  const std::string writing = "Writing " + FileName(options.output);
+  const std::string writing =
+      "Writing " + (toStandardOutput ? std::string("to standard output") : FileName(options.output));
   std::string outputError;
   uint64_t released = 0;
   const std::string_view text = inputFile.Text();
@@ -326,20 +352,35 @@ int Run(const Options& options, Streams& streams) {
       before += object.polygonsBefore;
       after += object.polygonsAfter;
     }
-    if (options.undoCheck) streams.out << "undo check passed: the document equals the input again\n";
-    streams.out << "wrote " << options.output << ": " << summary.objects.size()
+    if (options.undoCheck) report << "undo check passed: the document equals the input again\n";
+    report << "wrote " << (toStandardOutput ? std::string("standard output") : options.output)
+           << ": " << summary.objects.size()
                 << (summary.objects.size() == 1 ? " object, " : " objects, ") << before
                 << " polygons before, " << after << " after\n";
   }
-  streams.out.flush();
+  report.flush();
   return kExitSuccess;
 }
 
 int Main(int argc, const char* const* argv, Streams& streams) {
   Options options;
-  if (std::optional<int> exit = ParseOptions(argc, argv, options, streams.out, streams.err)) {
+  // --json asks for JSON on standard output whatever happens, so a usage error gives one too.
+  bool json = false;
+  for (int a = 1; a < argc; ++a) json = json || std::string_view(argv[a]) == "--json";
+  std::ostringstream usageErrors;
+  if (std::optional<int> exit = ParseOptions(argc, argv, options, streams.out, usageErrors)) {
+    std::string message = usageErrors.str();
+    streams.err << message;
+    streams.err.flush();
+    if (json && *exit != kExitSuccess) {
+      if (message.rfind("fmhost: ", 0) == 0) message.erase(0, 8);
+      while (!message.empty() && message.back() == '\n') message.pop_back();
+      streams.out << FailureJson(message, *exit);
+      streams.out.flush();
+    }
     return *exit;
   }
+  streams.failuresAsJson = options.json;
   return Run(options, streams);
 }
 

@@ -13,6 +13,7 @@ struct Streams {
   std::ostream& out;
   std::ostream& err;
   bool outIsTerminal = false;  // draw the status bar in place instead of printing plain lines
+  bool failuresAsJson = false;  // a failure also prints {"error": ...} on `out` (--json)
 };
 
 // Exit codes.

@@ -110,4 +110,9 @@ std::string ToJson(const RunSummary& summary) {
   return json;
 }
 
+std::string FailureJson(std::string_view message, int exitCode) {
+  return "{\"error\": " + JsonString(message) + ", \"exitCode\": " + std::to_string(exitCode) +
+         "}\n";
+}
+
 }  // namespace fm::host::fmhost

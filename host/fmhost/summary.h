@@ -43,4 +43,8 @@ std::string JsonString(std::string_view text);
 // One JSON object, ending in a line end.
 std::string ToJson(const RunSummary& summary);
 
+// What --json prints instead of the summary when a run fails: {"error": MESSAGE, "exitCode": N}
+// on one line.
+std::string FailureJson(std::string_view message, int exitCode);
+
 }  // namespace fm::host::fmhost

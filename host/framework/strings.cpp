@@ -99,6 +99,13 @@ std::string ToUtf8(const HostString* string) {
   return EncodeUtf8(string->text);
 }
 
+std::string RoundTripUtf8(std::string_view utf8) {
+  if (DecodeUtf8(utf8)) return std::string(utf8);
+  std::u32string text;
+  for (char c : utf8) text += static_cast<char32_t>(static_cast<unsigned char>(c));
+  return EncodeUtf8(text);
+}
+
 std::u32string& Text(HostString* string) { return string->text; }
 const std::u32string& Text(const HostString* string) { return string->text; }
 

@@ -23,6 +23,11 @@ HostString* EmptyString();
 // UTF-8 text of the string; "" for null.
 std::string ToUtf8(const HostString* string);
 
+// What ToUtf8 gives back for a string made by NewString(utf8): `utf8` itself when it is valid,
+// otherwise each byte read as the code point of that value. A module that echoes a host text (an
+// object's name on the console) echoes this.
+std::string RoundTripUtf8(std::string_view utf8);
+
 // The code points, for host operations that edit a string in place (StringInsert). The caller
 // must hold the only reference or otherwise own the edit.
 std::u32string& Text(HostString* string);

@@ -77,6 +77,21 @@ bool ParseReal(std::string_view token, double& value) {
   return ec == std::errc() && ptr == end && std::isfinite(value);
 }
 
+// Why ParseReal refused `token`: a well-formed number too large (or too small) for a double is
+// out of range, anything else is not a number.
+const char* RealError(std::string_view token) {
+  std::string_view digits = token;
+  if (!digits.empty() && digits.front() == '+') {
+    digits.remove_prefix(1);
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) return "not a number: ";
+  }
+  double value = 0.0;
+  const char* end = digits.data() + digits.size();
+  const auto [ptr, ec] = std::from_chars(digits.data(), end, value, std::chars_format::general);
+  return ec == std::errc::result_out_of_range && ptr == end ? "number out of range: "
+                                                            : "not a number: ";
+}
+
 // A decimal index with an optional sign. Values beyond any count are clamped, so that a huge
 // number reads as out of range rather than as not a number.
 bool ParseIndex(std::string_view token, int64_t& value) {
@@ -228,7 +243,7 @@ class Parser {
     size_t count = 0;
     while (count < 7 && tokens.Next(token)) {
       if (count < 6 && !ParseReal(token, values[count])) {
-        return Fail(lineNumber, "not a number: " + QuotedToken(token));
+        return Fail(lineNumber, RealError(token) + QuotedToken(token));
       }
       ++count;
     }
@@ -250,7 +265,7 @@ class Parser {
     double value = 0.0;
     while (count <= most && tokens.Next(token)) {
       if (count < most && !ParseReal(token, value)) {
-        return Fail(lineNumber, "not a number: " + QuotedToken(token));
+        return Fail(lineNumber, RealError(token) + QuotedToken(token));
       }
       ++count;
     }

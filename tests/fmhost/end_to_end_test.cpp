@@ -6,6 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "examples/example_meshes.h"
 #include "host/fmhost/run.h"
@@ -390,10 +395,13 @@ TEST_F(FmhostTest, AFileWithoutFacesComesBackAsItWas) {
   for (const char* text : texts) {
     SCOPED_TRACE(text);
     const std::string input = Write("nothing.obj", text);
-    const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--json"});
+    const test::ProcessResult run =
+        Fmhost({input, "-o", Path("out.obj"), "--json", "--undo-check"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Contents(Path("out.obj")), text);
     EXPECT_NE(run.out.find("\"objects\": [],"), std::string::npos) << run.out;
+    // Nothing was run, so there is nothing to undo and the document is the input: the check holds.
+    EXPECT_NE(run.out.find("\"undoCheck\": \"passed\""), std::string::npos) << run.out;
   }
 }
 
@@ -421,6 +429,142 @@ TEST_F(FmhostTest, JsonStaysValidForNamesThatAreNotUtf8) {
     const size_t length = mesh::Utf8SequenceLength(std::string_view(run.out).substr(i));
     ASSERT_GT(length, 0u) << "byte " << i;
     i += length;
+  }
+}
+
+// The command echoes a name that is not UTF-8 re-encoded byte by byte; its count must still be
+// found, and the count of every object after it.
+TEST_F(FmhostTest, JsonCountsQuadsForNamesThatAreNotUtf8AndThoseAfter) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+  for (const char* name : {"Caf\xe9", "Plain1", "gr\xFCn\xC3", "Plain2"}) {
+    text += std::string("o ") + name + "\nf 1 2 3\nf 1 3 4\n";
+  }
+  const test::ProcessResult run = Fmhost({Write("names.obj", text), "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  size_t counted = 0;
+  for (size_t at = run.out.find("\"quadsMade\": 1}"); at != std::string::npos;
+       at = run.out.find("\"quadsMade\": 1}", at + 1)) {
+    ++counted;
+  }
+  EXPECT_EQ(counted, 4u) << run.out;
+  EXPECT_NE(run.out.find("\n  \"quadsMade\": 4,"), std::string::npos) << run.out;
+}
+
+TEST_F(FmhostTest, WithJsonAFailureIsAJsonObjectToo) {
+  Write("bad.obj", "v 1 2\n");
+  struct Case {
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* json;
+  };
+  const Case cases[] = {
+      {{Path("bad.obj"), "-o", Path("out.obj"), "--json"}, 1,
+       "bad.obj:1: a vertex needs three coordinates"},
+      {{Path("missing.obj"), "-o", Path("out.obj"), "--json"}, 1, "{\"error\": \""},
+      {{Path("bad.obj"), "--json"}, 2, "{\"error\": \"no output file given"},
+      {{"--json", "--frobnicate"}, 2, "{\"error\": \""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    const test::ProcessResult run = Fmhost(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.out.rfind("{\"error\": \"", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find(c.json), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"exitCode\": " + std::to_string(c.exitCode) + "}\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(Lines(run.out), 1u) << run.out;
+    EXPECT_EQ(Lines(run.err), 1u) << run.err;
+    EXPECT_FALSE(fs::exists(Path("out.obj")));
+  }
+}
+
+TEST_F(FmhostTest, DashIsStandardOutputAndTheReportGoesToStandardError) {
+  const QuadMesh panel = examples::Panel(3, 2);
+  const std::string text = examples::TriangulatedObj(panel, examples::Split::kSideBySide);
+  const std::string input = Write("in.obj", text);
+  const test::ProcessResult toFile = Fmhost({input, "-o", Path("out.obj")});
+  ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+  const test::ProcessResult toOut = Fmhost({input, "-o", "-", "--undo-check"});
+  ASSERT_EQ(toOut.exitCode, 0) << toOut.err;
+  EXPECT_TRUE(toOut.out == Contents(Path("out.obj"))) << toOut.out;
+  EXPECT_NE(toOut.err.find("Quadrangles"), std::string::npos) << toOut.err;
+  EXPECT_NE(toOut.err.find("wrote standard output: 1 object"), std::string::npos) << toOut.err;
+  EXPECT_EQ(WorkEntries(), (std::vector<std::string>{"in.obj", "out.obj"}));
+}
+
+TEST_F(FmhostTest, AResultInAnotherFolderWarnsOfMaterialLibrariesLeftBehind) {
+  const QuadMesh panel = examples::Panel(2, 2);
+  const std::string text =
+      "mtllib here.mtl gone.mtl\n" + examples::TriangulatedObj(panel, examples::Split::kSideBySide);
+  const std::string input = Write("in.obj", text);
+  Write("here.mtl", "newmtl a\n");
+  fs::create_directories(directory_ / "work" / "sub");
+  struct Case {
+    std::string output;
+    bool warned;
+  };
+  const Case cases[] = {
+      {Path("beside.obj"), false},
+      {Path("sub/out.obj"), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    const test::ProcessResult run = Fmhost({input, "-o", c.output});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Only the library that exists beside the input and not beside the result is named.
+    const bool warned = run.err.find("warning: " + c.output + ": names the material library "
+                                     "'here.mtl', which is beside") != std::string::npos;
+    EXPECT_EQ(warned, c.warned) << run.err;
+    EXPECT_EQ(run.err.find("gone.mtl"), std::string::npos) << run.err;
+    EXPECT_EQ(Lines(run.err), c.warned ? 1u : 0u) << run.err;
+  }
+  Write("sub/here.mtl", "newmtl a\n");
+  const test::ProcessResult copied = Fmhost({input, "-o", Path("sub/out.obj")});
+  EXPECT_EQ(copied.err, "");
+}
+
+// What is at the output path decides how it is written: a link is followed and stays, a file
+// keeps its mode, a FIFO gets the bytes and stays a FIFO.
+TEST_F(FmhostTest, TheOutputPathIsWrittenAsUnixToolsWould) {
+  const QuadMesh panel = examples::Panel(2, 2);
+  const std::string input =
+      Write("in.obj", examples::TriangulatedObj(panel, examples::Split::kSideBySide));
+  ASSERT_EQ(Fmhost({input, "-o", Path("expected.obj")}).exitCode, 0);
+  const std::string expected = Contents(Path("expected.obj"));
+
+  std::error_code ec;
+  Write("target.obj", "old");
+  fs::create_symlink("target.obj", Path("link.obj"), ec);
+  if (!ec) {
+    const test::ProcessResult run = Fmhost({input, "-o", Path("link.obj")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(Path("link.obj")));
+    EXPECT_TRUE(Contents(Path("target.obj")) == expected);
+  }
+#ifndef _WIN32
+  Write("kept.obj", "old");
+  fs::permissions(Path("kept.obj"), fs::perms(0640));
+  ASSERT_EQ(Fmhost({input, "-o", Path("kept.obj")}).exitCode, 0);
+  EXPECT_EQ(fs::status(Path("kept.obj")).permissions(), fs::perms(0640));
+  EXPECT_TRUE(Contents(Path("kept.obj")) == expected);
+
+  const std::string fifo = Path("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = Contents(fifo); });
+  const test::ProcessResult run = Fmhost({input, "-o", fifo});
+  reader.join();
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(received == expected);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+#else
+  // The null device is written to, never replaced by a file of that name.
+  const test::ProcessResult run = Fmhost({input, "-o", "NUL"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+#endif
+  for (const std::string& name : WorkEntries()) {
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
   }
 }
 

@@ -57,6 +57,40 @@ TEST(Options, ListNeedsNoFiles) {
   EXPECT_TRUE(p.options.list);
 }
 
+TEST(Options, AnInputAfterTheSelectedNamesIsTheInput) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* input;
+    std::vector<std::string> select;
+  };
+  const Case cases[] = {
+      {{"--select", "A", "in.obj", "-o", "x.obj"}, "in.obj", {"A"}},
+      {{"--select", "A", "B", "in.obj", "-o", "x.obj"}, "in.obj", {"A", "B"}},
+      {{"in.obj", "--select", "A", "B", "-o", "x.obj"}, "in.obj", {"A", "B"}},
+      {{"--select", "A", "-o", "x.obj", "in.obj"}, "in.obj", {"A"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.select.size());
+    Parsed p = Parse(c.args);
+    ASSERT_FALSE(p.exit.has_value()) << p.err;
+    EXPECT_EQ(p.options.input, c.input);
+    EXPECT_EQ(p.options.select, c.select);
+  }
+  // A single word after --select is a name: taking it as the input would select everything.
+  Parsed lone = Parse({"--select", "in.obj", "-o", "x.obj"});
+  EXPECT_EQ(lone.exit, 2);
+  EXPECT_EQ(lone.err, "fmhost: no input file given (see fmhost --help)\n");
+}
+
+TEST(Options, HelpSaysWhatIsKeptRefusedAndTheExitCodes) {
+  Parsed p = Parse({"--help"});
+  EXPECT_EQ(p.exit, 0);
+  for (const char* text : {"Exit status: 0", "1 failure", "2 usage error", "byte for byte",
+                           "Refused", "'-' is standard output", "symbolic link"}) {
+    EXPECT_NE(p.out.find(text), std::string::npos) << text;
+  }
+}
+
 TEST(Options, HelpNamesEveryOption) {
   Parsed p = Parse({"--help"});
   EXPECT_EQ(p.exit, 0);
@@ -77,6 +111,9 @@ TEST(Options, UsageErrorsAreOneLineAndExitTwo) {
       {{"in.obj", "-o"}, "fmhost: "},
       {{"in.obj", "-o", "x", "--frobnicate"}, "fmhost: "},
       {{"a.obj", "b.obj", "-o", "x"}, "fmhost: "},
+      {{"--list", "in.obj"}, "fmhost: --list shows the modules and stops: it takes no input"},
+      {{"--list", "-o", "x"}, "fmhost: --list shows the modules and stops: it takes no input"},
+      {{"in.obj", "-o", "-", "--json"}, "fmhost: --json and -o - would both write to standard"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error);

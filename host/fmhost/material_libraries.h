@@ -1,0 +1,16 @@
+#pragma once
+// Material libraries (`mtllib` names) are found relative to the OBJ file that names them. A result
+// written into another folder still names them, so a viewer opening it finds no materials unless
+// the libraries are copied beside it; fmhost says so.
+
+#include <string>
+#include <string_view>
+
+namespace fm::host::fmhost {
+
+// One warning line naming the libraries that `text` (read from `input`) names, that lie beside
+// `input` and are not beside `output`; empty when there are none.
+std::string MissingMaterialLibraries(std::string_view text, const std::string& input,
+                                     const std::string& output);
+
+}  // namespace fm::host::fmhost
