@@ -135,7 +135,7 @@ constexpr bool kUnnamedFiles = false;
 bool CanNameUnnamedFiles() { return false; }
 int OpenUnnamed(const fs::path&) { return -1; }
 int NameUnnamed(int, const std::string&) {
-  errno = ENOTSUP;
+  errno = EINVAL;
   return -1;
 }
 #endif

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #ifndef _WIN32
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
 #endif
 
 #include "examples/example_meshes.h"
@@ -567,6 +573,54 @@ TEST_F(FmhostTest, TheOutputPathIsWrittenAsUnixToolsWould) {
     EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
   }
 }
+
+#ifndef _WIN32
+// Ended by a signal in the middle of the command (its report fills a pipe nobody reads, so it
+// cannot get further): no temporary file, the old output untouched, and the signal's own ending.
+TEST_F(FmhostTest, AnInterruptedRunLeavesNoTemporaryAndTheOldOutput) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+  for (int o = 0; o < 5000; ++o) text += "o part" + std::to_string(o) + "\nf 1 2 3\nf 1 3 4\n";
+  const std::string input = Write("in.obj", text);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    Write("out.obj", "old");
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipe[0]);
+    const std::string output = Path("out.obj");
+    std::vector<char*> argv = {const_cast<char*>(FMHOST_EXE), const_cast<char*>(input.c_str()),
+                               const_cast<char*>("-o"), const_cast<char*>(output.c_str())};
+#ifdef FM_MACOS_MODULE
+    argv.push_back(const_cast<char*>("--plugins"));
+    argv.push_back(const_cast<char*>(FM_PLUGIN_DIR));
+#endif
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, FMHOST_EXE, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe[1]);
+    // Once the command's report has begun, the output is open and the run cannot finish.
+    std::string seen;
+    char buffer[256];
+    while (seen.find("part0: ") == std::string::npos) {
+      const ssize_t got = read(pipe[0], buffer, sizeof buffer);
+      ASSERT_GT(got, 0) << seen;
+      seen.append(buffer, static_cast<size_t>(got));
+    }
+    kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(pipe[0]);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), signal);
+    EXPECT_EQ(WorkEntries(), (std::vector<std::string>{"in.obj", "out.obj"}));
+    EXPECT_EQ(Contents(output), "old");
+  }
+}
+#endif
 
 TEST_F(FmhostTest, FailuresAreOnePrintableShortLine) {
   const std::string huge(1'000'000, '9');

@@ -56,6 +56,18 @@ TEST(HostStringTest, MalformedUtf8KeepsEveryByte) {
   Release(s);
 }
 
+// What a module reads back from a host string is what fmhost expects to see echoed.
+TEST(HostStringTest, RoundTripUtf8IsWhatAStringGivesBack) {
+  for (const char* utf8 : {"", "plain", "W\xC3\xBCrfel", "Caf\xE9", "gr\xFCn\xC3", "\xC3",
+                           "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF4\x90\x80\x80"}) {
+    SCOPED_TRACE(utf8);
+    HostString* s = NewString(utf8);
+    EXPECT_EQ(RoundTripUtf8(utf8), ToUtf8(s));
+    Release(s);
+  }
+  EXPECT_EQ(RoundTripUtf8("Caf\xE9"), "Caf\xC3\xA9");
+}
+
 TEST(HostStringTest, SharedEmptyStringIsNeverFreedOrCounted) {
   HostString* empty = EmptyString();
   EXPECT_EQ(empty, EmptyString());
