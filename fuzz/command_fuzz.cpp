@@ -12,6 +12,12 @@
 //   - points, point selections and objects outside the selection are left alone;
 //   - the console reports each object's merges and the total as the polygons show them;
 //   - the run is one undo group, and undoing it restores every object byte for byte.
+// An input whose first byte is 0xF0..0xFF also turns on some of the host's refusals (its second byte
+// picks which: a refused resize, null polygon array, null polygon selection, null UVW data handle,
+// no node array, a failed block or string allocation). The run is then checked for what still
+// holds: nothing changes without an undo record, one undo restores, unreached objects stay as they
+// are, a selection bit lands only on a polygon made from a selected record (where the UVW trace can
+// tell), and the console's object lines add up to its total.
 // A broken invariant prints the scene and aborts, which libFuzzer records as a finding.
 
 #include <cstdint>
@@ -23,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "host/framework/memory.h"
+#include "host/framework/string_faults.h"
 #include "host/loader/module_host.h"
 #include "host/scene/resource_set.h"
 #include "host/scene/tags.h"
@@ -275,11 +283,14 @@ std::vector<int32_t> Below(const Selection& selection, int32_t count) {
 }
 
 // Checks one processed object of the traced run; gives its merges.
+// `objectSelection` false skips the object's own selection (the host withheld it from the command).
 int32_t CheckTraced(const std::string& name, const Snapshot& before, const Snapshot& after,
-                    std::vector<Origin>& origins) {
+                    std::vector<Origin>& origins, bool objectSelection = true) {
   origins = Explain(name, before, after);
   REQUIRE(after.points == before.points, name + ": points changed");
-  CheckSelection(name + " selection", before.polygonSelection, after.polygonSelection, origins);
+  if (objectSelection) {
+    CheckSelection(name + " selection", before.polygonSelection, after.polygonSelection, origins);
+  }
   REQUIRE(after.tagTypes.size() == before.tagTypes.size(), name + ": tags added or removed");
   for (size_t k = 0; k < before.tagTypes.size(); ++k) {
     const auto tag = [&] { return name + " tag " + std::to_string(k); };
@@ -352,18 +363,83 @@ struct RunResult {
   size_t messageBoxes = 0;
 };
 
-RunResult RunCommand(Host& host, Document& document, const std::vector<Object*>& objects) {
+// The host refusals one input turns on.
+struct Refusals {
+  bool refuseResize = false;
+  bool nullPolygonArray = false;
+  bool nullPolygonSelection = false;
+  bool nullUvwHandle = false;
+  bool noNodeArray = false;
+  int64_t failBlock = 0;   // the Nth AllocClear of the run fails (0: none)
+  int64_t failString = 0;  // the Nth string allocation of the run fails (0: none)
+
+  bool Any() const {
+    return refuseResize || nullPolygonArray || nullPolygonSelection || nullUvwHandle ||
+           noNodeArray || failBlock || failString;
+  }
+  // The traced UVW values still explain every output polygon: the polygon list is compacted and
+  // resized together with the UVW tag, or left alone.
+  bool Traceable() const { return !refuseResize && !nullUvwHandle; }
+};
+
+// Takes the refusals off the front of the input: a first byte of 0xF0..0xFF, then one byte of
+// switches. Other inputs decode whole into a scene, as before refusals were fuzzed.
+Refusals TakeRefusals(const uint8_t*& data, size_t& size) {
+  Refusals r;
+  if (size < 2 || (data[0] & 0xF0) != 0xF0) return r;
+  const uint8_t nth = static_cast<uint8_t>((data[0] & 0x0F) + 1);
+  const uint8_t bits = data[1];
+  data += 2;
+  size -= 2;
+  r.refuseResize = bits & 0x01;
+  r.nullPolygonArray = bits & 0x02;
+  r.nullPolygonSelection = bits & 0x04;
+  r.nullUvwHandle = bits & 0x08;
+  r.noNodeArray = bits & 0x10;
+  if (bits & 0x20) r.failBlock = nth;
+  if (bits & 0x40) r.failString = nth;
+  return r;
+}
+
+void Apply(Host& host, const Refusals& r) {
+  FaultSwitches& f = host.environment.Faults();
+  f.refuseResize = r.refuseResize;
+  f.nullPolygonArray = r.nullPolygonArray;
+  f.nullPolygonSelection = r.nullPolygonSelection;
+  f.nullUvwHandle = r.nullUvwHandle;
+  f.failNodeArrayAlloc = r.noNodeArray;
+  AllocationFault().Nth(r.failBlock);
+  StringAllocationFault().Nth(r.failString);
+}
+
+RunResult RunCommand(Host& host, Document& document, const std::vector<Object*>& objects,
+                     const Refusals& refusals = {}) {
   RunResult result;
   result.before = TakeAll(objects);
   host.environment.Ui().Clear();
   host.environment.ClearDiagnostics();
+  Apply(host, refusals);
   const std::optional<bool> answer = host.modules.Execute(kCommandId, &document);
-  REQUIRE(answer.value_or(false), "the command's execute did not answer true");
+  Apply(host, {});
   result.after = TakeAll(objects);
   result.console = host.environment.Ui().ConsoleLines();
   result.messageBoxes = host.environment.Ui().OfKind(UiEventKind::MessageBox).size();
-  REQUIRE(!document.Undo().GroupOpen() && document.Undo().GroupCount() == 1,
-          "the run is not exactly one closed undo group");
+  REQUIRE(answer.has_value(), "the command's execute did not run");
+  REQUIRE(!document.Undo().GroupOpen(), "the run left its undo group open");
+  if (refusals.noNodeArray) {
+    // Without a list of objects the command can do nothing: it says false and leaves no trace.
+    REQUIRE(!*answer, "execute answered true without a node array");
+    REQUIRE(result.after == result.before && document.Undo().GroupCount() == 0 &&
+                result.console.empty(),
+            "a run without a node array changed, recorded or printed something");
+    return result;
+  }
+  REQUIRE(*answer, "the command's execute did not answer true");
+  if (refusals.Any() && document.Undo().GroupCount() == 0) {
+    REQUIRE(result.after == result.before, "the scene changed without an undo record");
+    return result;
+  }
+  REQUIRE(document.Undo().GroupCount() == 1, "the run is not exactly one closed undo group");
   REQUIRE(document.Undo().Undo(), "the run cannot be undone");
   REQUIRE(TakeAll(objects) == result.before, "one undo does not restore the scene exactly");
   return result;
@@ -403,6 +479,100 @@ void CheckConsole(const Host& host, const RunResult& run, const std::vector<std:
           "the console's total does not match the polygons");
 }
 
+int64_t Bits(const Selection& selection) { return static_cast<int64_t>(selection.Indices().size()); }
+
+// Without the UVW trace no output polygon can be explained; what still holds: merges only join
+// selections, so no selection gains bits, and the console's object lines add up to its total.
+void CheckUntraced(const std::string& name, const Snapshot& before, const Snapshot& after,
+                   const Refusals& refusals) {
+  REQUIRE(after.points == before.points, name + ": points changed");
+  REQUIRE(after.tagTypes == before.tagTypes, name + ": tags added or removed");
+  if (!refusals.nullPolygonSelection) {
+    REQUIRE(Bits(after.polygonSelection) <= Bits(before.polygonSelection),
+            name + ": the selection gained bits");
+  }
+  for (size_t k = 0; k < before.tagTypes.size(); ++k) {
+    if (before.tagTypes[k] == kPolygonSelectionTagType) {
+      REQUIRE(Bits(after.tagSelections[k]) <= Bits(before.tagSelections[k]),
+              name + " tag " + std::to_string(k) + ": the selection gained bits");
+    }
+  }
+}
+
+int64_t Number(const std::string& text) {
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return text.empty() ? -1 : value;
+}
+
+void CheckConsoleSums(const Host& host, const RunResult& run, const std::vector<std::string>& names,
+                      const std::vector<int64_t>& pairs, int64_t total, const Refusals& refusals) {
+  if (total < 1) {
+    REQUIRE(Contains(run.console, host.texts[3]) && run.messageBoxes == 1,
+            "nothing to do, but no nothing-to-do message");
+    return;
+  }
+  const std::string suffix = " Quadrangles";
+  int64_t sum = 0;
+  size_t next = 0;
+  for (const std::string& line : run.console) {
+    if (line.size() <= suffix.size() || !line.ends_with(suffix) || next >= names.size()) continue;
+    const std::string head = names[next] + ": ";
+    REQUIRE(line.starts_with(head), "the console's object lines are not the objects in walk order");
+    const int64_t made = Number(line.substr(head.size(), line.size() - head.size() - suffix.size()));
+    REQUIRE(made >= 0 && made <= pairs[next], names[next] + ": reports more merges than pairs");
+    REQUIRE(!refusals.refuseResize || made == 0, names[next] + ": merges reported, resize refused");
+    sum += made;
+    ++next;
+  }
+  REQUIRE(next == names.size(), "the console does not report every processed object");
+  REQUIRE(Contains(run.console, std::to_string(sum) + host.texts[2]),
+          "the console's total is not the sum of its object lines");
+}
+
+// One run with host refusals on, checked for what holds whatever the host refuses.
+void RunRefused(Host& host, const ScenePlan& scene, const Refusals& refusals) {
+  Document& document = host.environment.ActiveDocument();
+  document.Clear();
+  const std::vector<Object*> objects = fm::fuzz::Build(scene, UvwFill::Trace, document);
+  const RunResult run = RunCommand(host, document, objects, refusals);
+  if (refusals.noNodeArray) return;
+  const std::vector<bool> reached = Reached(objects);
+  std::vector<std::string> names;
+  std::vector<int32_t> merges;
+  std::vector<int64_t> pairs;
+  int64_t total = 0;
+  for (size_t i : WalkOrder(document, objects)) {
+    const std::string name = objects[i]->Name();
+    if (!reached[i] || !run.before[i].polygonObject) {
+      REQUIRE(run.after[i] == run.before[i], name + ": changed though the command did not reach it");
+      continue;
+    }
+    const int64_t half = refusals.nullPolygonArray
+                             ? 0
+                             : static_cast<int64_t>(run.before[i].polygons.size() / 2);
+    if (refusals.Traceable()) {
+      std::vector<Origin> origins;
+      merges.push_back(CheckTraced(name, run.before[i], run.after[i], origins,
+                                   !refusals.nullPolygonSelection));
+    } else {
+      CheckUntraced(name, run.before[i], run.after[i], refusals);
+    }
+    names.push_back(name);
+    pairs.push_back(half);
+    total += half;
+  }
+  if (refusals.failString) return;  // the console's texts themselves may be what failed
+  if (refusals.Traceable()) {
+    CheckConsole(host, run, names, merges, total);
+  } else {
+    CheckConsoleSums(host, run, names, pairs, total, refusals);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -412,9 +582,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Host& host = TheHost();
+  const Refusals refusals = TakeRefusals(data, size);
   const ScenePlan scene = fm::fuzz::DecodeScene(data, size);
   g_scene = &scene;
   Document& document = host.environment.ActiveDocument();
+  if (refusals.Any()) {
+    RunRefused(host, scene, refusals);
+    document.Clear();
+    g_scene = nullptr;
+    return 0;
+  }
 
   document.Clear();
   const std::vector<Object*> traced = fm::fuzz::Build(scene, UvwFill::Trace, document);
