@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,8 @@ namespace {
 
 constexpr uint64_t kPageSize = 4096;
 constexpr uint64_t kMaxFileSize = uint64_t{1} << 30;
+
+std::atomic<size_t> g_mappedBytes{0};
 
 uint64_t RoundUp(uint64_t value) { return (value + kPageSize - 1) & ~(kPageSize - 1); }
 
@@ -102,8 +105,10 @@ Image::~Image() {
     using Terminator = void (*)();
     for (auto t = terminators_.rbegin(); t != terminators_.rend(); ++t) reinterpret_cast<Terminator>(*t)();
   }
-  if (mapping_ != nullptr) munmap(mapping_, size_);
+  if (mapping_ != nullptr && munmap(mapping_, size_) == 0) g_mappedBytes -= size_;
 }
+
+size_t Image::MappedBytes() { return g_mappedBytes; }
 
 bool Image::Map(const File& file, const std::vector<uint8_t>& bytes, std::string* error) {
   size_ = RoundUp(file.highestAddress - file.lowestAddress);
@@ -114,6 +119,7 @@ bool Image::Map(const File& file, const std::vector<uint8_t>& bytes, std::string
     return false;
   }
   mapping_ = static_cast<uint8_t*>(mapping);
+  g_mappedBytes += size_;
   slide_ = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping_) - file.lowestAddress);
   for (const Segment& segment : file.segments)
     if (segment.memorySize > 0 && segment.fileSize > 0)
@@ -218,6 +224,8 @@ bool Image::Protect(const File& file, std::string* error) {
       *error = "cannot protect segment " + segment.name + ": " + std::strerror(errno);
       return false;
     }
+    segments_.push_back(MappedSegment{segment.name, mapping_ + (segment.address - file.lowestAddress),
+                                      segment.memorySize, protection});
   }
   return true;
 }

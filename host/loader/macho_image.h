@@ -23,6 +23,14 @@ struct ImportUse {
   std::string symbol;
 };
 
+// A segment as mapped: where it lies in this process and the protection its pages ended with.
+struct MappedSegment {
+  std::string name;
+  const uint8_t* start;
+  uint64_t size;
+  uint32_t protection;  // kProtRead, kProtWrite, kProtExecute
+};
+
 class Image {
  public:
   // Reads, maps and binds the file; runs nothing of it. Null with `error` when refused.
@@ -45,6 +53,16 @@ class Image {
   // The imports the file binds, each once, in the order first bound.
   const std::vector<ImportUse>& Imports() const { return imports_; }
   size_t InitializerCount() const { return initializers_.size(); }
+  // The segments that occupy memory, in load-command order.
+  const std::vector<MappedSegment>& Segments() const { return segments_; }
+  // The initialiser and terminator functions the file lists, in file order.
+  const std::vector<uintptr_t>& Initializers() const { return initializers_; }
+  const std::vector<uintptr_t>& Terminators() const { return terminators_; }
+  // Every exported symbol by its full name, with its offset from Base() (or its absolute value).
+  const std::map<std::string, Export>& Exports() const { return exports_; }
+
+  // Bytes mapped by all images of this process that still exist: a refused file leaves none.
+  static size_t MappedBytes();
 
  private:
   Image() = default;
@@ -59,6 +77,7 @@ class Image {
   int64_t slide_ = 0;           // mapped address minus the file's address
   uint8_t* header_ = nullptr;   // the image's base; also its handle for __cxa_atexit
   std::map<std::string, Export> exports_;
+  std::vector<MappedSegment> segments_;
   std::vector<ImportUse> imports_;
   std::vector<uintptr_t> initializers_;
   std::vector<uintptr_t> terminators_;

@@ -1,0 +1,83 @@
+// The Mach-O loader on arbitrary bytes: everything it does before a module's code runs (header
+// and load commands, mapping the segments with their protections, the rebase and bind streams,
+// the export trie, the initialiser checks). Nothing of an accepted file is executed.
+//
+// A refusal must be one short printable line and leave nothing mapped. An accepted file's
+// exports must lie inside its readable mapped segments and its initialisers and terminators in
+// executable ones, no segment may end up both writable and executable, and unloading must unmap
+// the image.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/loader/macho_image.h"
+
+namespace {
+
+using namespace fm::host::macho;
+
+// Names taken from the file are shortened in errors; with their bytes shown as \xHH, an error
+// of a few such names stays well under this.
+constexpr size_t kLongestError = 2000;
+
+[[noreturn]] void Fail(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "mach-o loader: %s %s\n", what, detail.substr(0, 400).c_str());
+  std::abort();
+}
+
+void CheckRefusal(const std::string& error) {
+  if (error.empty()) Fail("a refusal without an error");
+  if (error.size() > kLongestError) Fail("the error is not bounded:", error);
+  for (const char c : error) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7f) Fail("the error holds a byte that is not printable:", error);
+  }
+  if (Image::MappedBytes() != 0) Fail("a refused file left bytes mapped:", error);
+}
+
+const MappedSegment* SegmentAt(const Image& image, const uint8_t* address) {
+  for (const MappedSegment& segment : image.Segments())
+    if (address >= segment.start && static_cast<uint64_t>(address - segment.start) < segment.size) return &segment;
+  return nullptr;
+}
+
+void CheckAccepted(const Image& image) {
+  const uint8_t* const base = image.Base();
+  for (const MappedSegment& segment : image.Segments())
+    if ((segment.protection & kProtWrite) && (segment.protection & kProtExecute))
+      Fail("a segment is writable and executable:", segment.name);
+  if (SegmentAt(image, base) == nullptr) Fail("the header is not mapped");
+  for (const auto& [name, symbol] : image.Exports()) {
+    if (symbol.absolute) continue;
+    const MappedSegment* segment =
+        symbol.offset < image.MappedSize() ? SegmentAt(image, base + symbol.offset) : nullptr;
+    if (segment == nullptr || (segment->protection & kProtRead) == 0)
+      Fail("an export lies outside the readable mapped segments:", name);
+  }
+  for (const std::vector<uintptr_t>* list : {&image.Initializers(), &image.Terminators()})
+    for (const uintptr_t function : *list) {
+      const MappedSegment* segment = SegmentAt(image, reinterpret_cast<const uint8_t*>(function));
+      if (segment == nullptr || (segment->protection & kProtExecute) == 0)
+        Fail("an initialiser or terminator lies outside the image's code");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<uint8_t> bytes(data, data + size);
+  std::string error;
+  std::unique_ptr<Image> image = Image::Prepare(bytes, &error);
+  if (!image) {
+    CheckRefusal(error);
+    return 0;
+  }
+  if (!error.empty()) Fail("an accepted file with an error:", error);
+  CheckAccepted(*image);
+  image.reset();
+  if (Image::MappedBytes() != 0) Fail("an unloaded image left bytes mapped");
+  return 0;
+}
