@@ -62,7 +62,8 @@ class TrieReader {
     return true;
   }
 
-  bool Terminal(const std::string& name) {
+  bool Terminal(const std::string& fullName) {
+    const std::string name = Clipped(fullName);
     uint64_t flags = 0, value = 0;
     if (!trie_.Uleb(&flags)) return Fail("runs off its end");
     if (flags & ~kKnownFlags) return Fail("gives " + name + " flags it does not know");
@@ -73,10 +74,21 @@ class TrieReader {
       return Fail("gives " + name + " a symbol kind it does not know");
     if (!trie_.Uleb(&value)) return Fail("runs off its end");
     const bool absolute = (flags & kKindMask) == kKindAbsolute;
-    if (!absolute && (value >= file_.highestAddress - file_.headerAddress))
-      return Fail("places " + name + " outside the image");
-    if (!exports_->emplace(name, Export{value, absolute}).second) return Fail("exports " + name + " twice");
+    // The host calls or reads what an export names: it must lie in a readable segment, not in
+    // a gap between segments or in pages mapped without access.
+    if (!absolute && !InReadableSegment(value)) return Fail("places " + name + " outside the image's readable segments");
+    if (!exports_->emplace(fullName, Export{value, absolute}).second) return Fail("exports " + name + " twice");
     return true;
+  }
+
+  bool InReadableSegment(uint64_t offset) const {
+    if (offset > ~uint64_t{0} - file_.headerAddress) return false;
+    const uint64_t address = file_.headerAddress + offset;
+    for (const Segment& segment : file_.segments)
+      if ((segment.protection & kProtRead) && address >= segment.address &&
+          address - segment.address < segment.memorySize)
+        return true;
+    return false;
   }
 
   const File& file_;

@@ -188,7 +188,7 @@ bool DecodeBinds(const File& file, const std::vector<uint8_t>& bytes, BindStream
     if (type != kTypePointer)
       return at.Fail("uses bind kind " + std::to_string(type) + ", which this loader does not apply");
     if (stream != BindStream::kWeak && ordinal > static_cast<int64_t>(file.libraries.size()))
-      return at.Fail("names library " + std::to_string(ordinal) + " for " + symbol + ", but the file imports " +
+      return at.Fail("names library " + std::to_string(ordinal) + " for " + Clipped(symbol) + ", but the file imports " +
                      std::to_string(file.libraries.size()));
     if (!at.Emit()) return false;
     binds->push_back(Bind{at.SegmentIndex(), at.Offset(), ordinal, symbol, addend, (flags & kBindSymbolWeakImport) != 0});

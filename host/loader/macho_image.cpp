@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "host/loader/macho_fixups.h"
+#include "host/loader/macho_reader.h"
 #include "host/loader/macos_imports.h"
 
 namespace fm::host::macho {
@@ -65,7 +66,7 @@ std::unique_ptr<Image> Image::Read(const std::vector<uint8_t>& bytes, std::strin
   if (!ParseFile(bytes, &file, error)) return nullptr;
   for (const std::string& library : file.libraries)
     if (!macos::IsKnownLibrary(library)) {
-      *error = "it imports from " + library + ", which the host does not provide (only " +
+      *error = "it imports from " + Clipped(library) + ", which the host does not provide (only " +
                macos::kLibSystem + " and " + macos::kLibCxx + ")";
       return nullptr;
     }
@@ -155,11 +156,11 @@ bool Image::Fix(const File& file, const std::vector<uint8_t>& bytes, std::string
       if (const auto own = exports_.find(b.symbol); target == nullptr && own != exports_.end())
         target = own->second.absolute ? reinterpret_cast<void*>(own->second.offset) : header_ + own->second.offset;
     } else {
-      *error = "it binds " + b.symbol + " through " + OrdinalText(b.ordinal) + ", which this loader does not do";
+      *error = "it binds " + Clipped(b.symbol) + " through " + OrdinalText(b.ordinal) + ", which this loader does not do";
       return false;
     }
     if (target == nullptr && !b.weakImport) {
-      *error = "it imports " + b.symbol + " from " + (library.empty() ? std::string("any library") : library) +
+      *error = "it imports " + Clipped(b.symbol) + " from " + (library.empty() ? std::string("any library") : Clipped(library)) +
                ", which the host's table of macOS functions does not provide";
       return false;
     }

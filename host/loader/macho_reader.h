@@ -93,4 +93,11 @@ inline std::string FixedName(const uint8_t* bytes, size_t size) {
   return std::string(reinterpret_cast<const char*>(bytes), length);
 }
 
+// A name from the file as an error shows it: a hostile file may hold names of any length, and an
+// error must stay one short line.
+inline std::string Clipped(const std::string& name) {
+  constexpr size_t kShown = 120;
+  return name.size() <= kShown ? name : name.substr(0, kShown) + "...";
+}
+
 }  // namespace fm::host::macho

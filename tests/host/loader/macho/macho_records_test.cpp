@@ -187,6 +187,55 @@ TEST(MachORecords, TheExportTrieGivesEachNameItsOffsetAndRefusesLoopsAndForeignK
   Fake outside = MakeFake(far, &File::exports);
   EXPECT_FALSE(ReadExports(outside.file, outside.bytes, &exports, &error));
   EXPECT_NE(error.find("places _a outside the image"), std::string::npos) << error;
+
+  // Inside the image's span but in no readable segment: a gap between segments, pages mapped
+  // without access. The host would fault calling or reading such a symbol.
+  Fake gap = MakeFake(good, &File::exports);
+  gap.file.segments[1].address = 8192;
+  gap.file.highestAddress = 8192 + 64;
+  EXPECT_FALSE(ReadExports(gap.file, gap.bytes, &exports, &error));
+  EXPECT_NE(error.find("places _a outside the image's readable segments"), std::string::npos) << error;
+  Fake noAccess = MakeFake(good, &File::exports);
+  noAccess.file.segments[1].protection = 0;
+  EXPECT_FALSE(ReadExports(noAccess.file, noAccess.bytes, &exports, &error));
+  EXPECT_NE(error.find("places _a outside"), std::string::npos) << error;
+}
+
+TEST(MachORecords, NamesFromTheFileAreShortenedInErrors) {
+  const std::string longName = "_" + std::string(5000, 'x');
+  // A bind naming a library the file does not import.
+  std::vector<uint8_t> bind = {0x12, 0x40};
+  bind.insert(bind.end(), longName.begin(), longName.end());
+  bind.insert(bind.end(), {0, 0x71, 0x00, 0x90});
+  Fake fake = MakeFake(bind, &File::bind);
+  std::vector<Bind> binds;
+  std::string error;
+  ASSERT_FALSE(DecodeBinds(fake.file, fake.bytes, BindStream::kRegular, &binds, &error));
+  EXPECT_NE(error.find("_xxx"), std::string::npos) << error;
+  EXPECT_LT(error.size(), 300u);
+  // A thread-local export with a long name (below the longest a trie may spell), spelled over
+  // two edges of the trie.
+  const std::string exported = longName.substr(0, 3000);
+  std::vector<uint8_t> trie = {0x00, 0x01};
+  trie.insert(trie.end(), exported.begin(), exported.begin() + 1500);
+  trie.push_back(0);
+  const size_t childAt = trie.size();
+  trie.insert(trie.end(), {0x00, 0x00});  // child offset, two-byte ULEB filled in below
+  const size_t second = trie.size();
+  trie.insert(trie.end(), {0x00, 0x01});
+  trie.insert(trie.end(), exported.begin() + 1500, exported.end());
+  trie.push_back(0);
+  const size_t leafAt = trie.size() + 2;
+  trie.push_back(static_cast<uint8_t>(0x80 | (leafAt & 0x7f)));
+  trie.push_back(static_cast<uint8_t>(leafAt >> 7));
+  trie.insert(trie.end(), {0x02, 0x01, 0x00, 0x00});
+  trie[childAt] = static_cast<uint8_t>(0x80 | (second & 0x7f));
+  trie[childAt + 1] = static_cast<uint8_t>(second >> 7);
+  Fake exports = MakeFake(trie, &File::exports);
+  std::map<std::string, Export> found;
+  ASSERT_FALSE(ReadExports(exports.file, exports.bytes, &found, &error));
+  EXPECT_NE(error.find("thread-local _xxx"), std::string::npos) << error;
+  EXPECT_LT(error.size(), 300u);
 }
 
 }  // namespace
