@@ -11,6 +11,11 @@
 #     with it exceptions and crash reports, into the wrong code.
 #   cmake -DMODULE=<file> -DOBJDUMP=<llvm-objdump> -DDWARFDUMP=<llvm-dwarfdump> -DMIN_VERSION=11.0
 #         -DVERSION=1.01.0 -DIMPORTS=<list> -P module_check.cmake
+foreach(argument MODULE OBJDUMP DWARFDUMP MIN_VERSION VERSION IMPORTS)
+  if("${${argument}}" STREQUAL "")
+    message(FATAL_ERROR "module_check.cmake needs -D${argument}=...")
+  endif()
+endforeach()
 set(failures)
 macro(fail text)
   list(APPEND failures "${text}")

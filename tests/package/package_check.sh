@@ -3,9 +3,9 @@
 # layout, the Windows and macOS module files (byte for byte the builds' own, the macOS one passing
 # the Mach-O checks), the resources, and that the headless host under wine loads the Windows file
 # from the unpacked folder and runs the command with it.
-#   package_check.sh SOURCE_DIR BUILD_ROOT FMHOST_EXE LLVM_OBJDUMP
+#   package_check.sh SOURCE_DIR BUILD_ROOT FMHOST_EXE LLVM_OBJDUMP LLVM_DWARFDUMP VERSION
 set -euo pipefail
-src=$1 build=$2 fmhost=$3 objdump=$4
+src=$1 build=$2 fmhost=$3 objdump=$4 dwarfdump=$5 version=$6
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -28,8 +28,8 @@ same "$folder/facetmender.xlib" "$build/macos/plugins/facetmender/facetmender.xl
 same "$folder/res/strings.str" "$src/plugins/facetmender/res/strings.str"
 same "$folder/res/icon.tif" "$src/plugins/facetmender/res/icon.tif"
 
-cmake -DMODULE="$folder/facetmender.xlib" -DOBJDUMP="$objdump" -DMIN_VERSION=11.0 \
-  -DIMPORTS="$src/tests/macos/imports.txt" -P "$src/tests/macos/module_check.cmake" \
+cmake -DMODULE="$folder/facetmender.xlib" -DOBJDUMP="$objdump" -DDWARFDUMP="$dwarfdump" \
+  -DMIN_VERSION=11.0 -DVERSION="$version" -DIMPORTS="$src/tests/macos/imports.txt" -P "$src/tests/macos/module_check.cmake" \
   || fail "the packed facetmender.xlib fails the macOS module checks"
 
 # The host loads the packed Windows file (and its resources) from the unpacked folder.
