@@ -4,13 +4,13 @@
 # 600), at the lowest priority, on its committed seeds plus every input earlier runs found. Prints
 # each target's executions; stops at the first finding, which stays in
 # build/fuzz/fuzz/work/TARGET/findings/ (reproduce: build/fuzz/fuzz/TARGET FILE).
-# Targets: fuzz_string_table, fuzz_obj_reader, fuzz_command, fuzz_macho_loader (default: all).
+# Targets: fuzz_string_table, fuzz_obj_reader, fuzz_command, fuzz_macho_loader, fuzz_fmhost (default: all).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_string_table fuzz_obj_reader fuzz_command fuzz_macho_loader)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_string_table fuzz_obj_reader fuzz_command fuzz_macho_loader fuzz_fmhost)
 build=${FM_BUILD_ROOT:-$root/build}
 FM_BUILD_ROOT=$build "$root/scripts/install-deps.sh"
 build=$build/fuzz

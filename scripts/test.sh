@@ -54,7 +54,7 @@ for suite in $suites; do
       start_wine
       run_suite windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" ;;
     fuzz)
-      targets="fuzz_string_table fuzz_obj_reader fuzz_command fuzz_macho_loader" \
+      targets="fuzz_string_table fuzz_obj_reader fuzz_command fuzz_macho_loader fuzz_fmhost" \
         run_suite fuzz -DFM_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
     *) echo "unknown suite $suite" >&2; exit 2 ;;
   esac

@@ -1,0 +1,227 @@
+// fmhost's whole path on arbitrary OBJ text: read, the command through the real module file, the
+// trace check, write. What it writes is checked against the input by a reading of its own, which
+// shares nothing with the writer:
+//   - every statement that is not a face is the input's, byte for byte and in order;
+//   - each written face is an input face statement as it was, or the merge of two input triangles
+//     the trace names, and its corners resolve (v, vt, vn, relative indices included) to what those
+//     corners resolved to in the input;
+//   - the output reads again and goes through the same path (command, trace, writer) again.
+// The command may well merge more in the output: its probe pairs polygon 0 whatever it is, so a
+// quadrangle made at polygon 0 can pair with a triangle of the new second half.
+// The command must always leave a document the trace accepts. A broken invariant prints what it
+// found and aborts, which libFuzzer records as a finding.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/loader/module_host.h"
+#include "host/mesh/document_mapping.h"
+#include "host/mesh/face_trace.h"
+#include "host/mesh/obj_reader.h"
+#include "host/mesh/obj_writer.h"
+#include "host/tables/environment.h"
+
+namespace {
+
+using namespace fm::host;
+
+constexpr int32_t kCommandId = 1050896;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "fmhost invariant broken: %s\n", what.c_str());
+  std::abort();
+}
+
+#define REQUIRE(condition, message) \
+  do {                              \
+    if (!(condition)) Fail(message); \
+  } while (0)
+
+struct Host {
+  Environment environment;
+  ModuleHost modules{environment};
+  Host() {
+    environment.SetDiagnosticEcho(false);
+    if (!modules.LoadFolder(FM_PLUGIN_DIR) || !modules.FindCommand(kCommandId)) {
+      Fail("the module in " FM_PLUGIN_DIR " does not load");
+    }
+  }
+};
+
+Host& TheHost() {
+  static Host* host = new Host;  // never destroyed: the module stays loaded until exit
+  return *host;
+}
+
+// One statement of the text: its bytes (with the line end) and, for a face, its corners resolved.
+struct Corner {
+  int64_t v = 0, vt = 0, vn = 0;  // 1-based absolute; 0 = not given
+  friend bool operator==(const Corner&, const Corner&) = default;
+};
+struct Statement {
+  std::string_view text;
+  bool face = false;
+  std::vector<Corner> corners;
+};
+
+bool Blank(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\\';
+}
+
+// Resolves one index against the count of its kind so far; 0 when it cannot be read.
+int64_t Resolve(std::string_view digits, int64_t count) {
+  if (digits.empty()) return 0;
+  bool negative = digits[0] == '-';
+  if (negative) digits.remove_prefix(1);
+  int64_t value = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9' || value > (int64_t{1} << 40)) return 0;
+    value = value * 10 + (c - '0');
+  }
+  return negative ? count + 1 - value : value;
+}
+
+// Splits `text` into statements the way a reader of OBJ does, counting v, vt and vn lines so that
+// relative indices resolve. Comments end a statement's tokens.
+std::vector<Statement> Statements(std::string_view text) {
+  std::vector<Statement> out;
+  int64_t counts[3] = {0, 0, 0};
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = mesh::StatementEnd(text, at);
+    Statement s;
+    s.text = text.substr(at, end - at);
+    std::string_view body = s.text.substr(0, std::min(s.text.find('#'), s.text.size()));
+    std::vector<std::string_view> tokens;
+    for (size_t i = 0; i < body.size();) {
+      while (i < body.size() && Blank(body[i])) ++i;
+      size_t j = i;
+      while (j < body.size() && !Blank(body[j])) ++j;
+      if (j > i) tokens.push_back(body.substr(i, j - i));
+      i = j;
+    }
+    if (!tokens.empty()) {
+      if (tokens[0] == "v") ++counts[0];
+      if (tokens[0] == "vt") ++counts[1];
+      if (tokens[0] == "vn") ++counts[2];
+      if (tokens[0] == "f") {
+        s.face = true;
+        for (size_t k = 1; k < tokens.size(); ++k) {
+          std::string_view t = tokens[k];
+          Corner c;
+          int64_t* fields[3] = {&c.v, &c.vt, &c.vn};
+          for (int f = 0; f < 3; ++f) {
+            const size_t slash = std::min(t.find('/'), t.size());
+            *fields[f] = Resolve(t.substr(0, slash), counts[f]);
+            t.remove_prefix(std::min(slash + 1, t.size()));
+          }
+          s.corners.push_back(c);
+        }
+      }
+    }
+    out.push_back(s);
+    at = end;
+  }
+  return out;
+}
+
+std::string Show(std::string_view text) { return "\"" + std::string(text.substr(0, 120)) + "\""; }
+
+// Runs the command on `mesh` read from `text` and writes the result.
+struct Run {
+  mesh::FaceTrace trace;
+  std::string output;
+};
+
+Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh) {
+  Document& document = host.environment.ActiveDocument();
+  document.Clear();
+  const std::vector<PolygonObject*> objects = mesh::AddMeshObjects(mesh, document);
+  for (PolygonObject* object : objects) object->SetSelected(true);
+  Run run;
+  if (!objects.empty()) {
+    REQUIRE(host.modules.Execute(kCommandId, &document).value_or(false),
+            "the command's execute did not answer true");
+  }
+  std::string error;
+  REQUIRE(mesh::TraceFaces(mesh, objects, run.trace, error),
+          "the trace refuses what the command made: " + error);
+  const bool written = mesh::WriteEditedObj(
+      text, mesh, run.trace, [&](std::string_view piece) { run.output.append(piece); return true; },
+      error);
+  REQUIRE(written, "the writer failed: " + error);
+  document.Clear();
+  return run;
+}
+
+void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
+  const std::vector<Statement> in = Statements(input);
+  const std::vector<Statement> out = Statements(run.output);
+  // Input faces in file order: ParseObj numbers the faces of the text, and so does Statements.
+  std::vector<const Statement*> faces;
+  for (const Statement& s : in) {
+    if (s.face) faces.push_back(&s);
+  }
+  REQUIRE(faces.size() == mesh.faces.size(), "the reader and this check count faces differently");
+  REQUIRE(run.trace.kept.size() == faces.size(), "the trace does not cover every face");
+  size_t rewritten = 0, o = 0;
+  size_t face = 0;
+  for (const Statement& s : in) {
+    if (!s.face) {
+      REQUIRE(o < out.size() && out[o].text == s.text, "statement " + Show(s.text) + " is not kept");
+      ++o;
+      continue;
+    }
+    const size_t f = face++;
+    if (!run.trace.kept[f]) continue;
+    REQUIRE(o < out.size() && out[o].face, "face " + Show(s.text) + " is kept but not written");
+    const Statement& w = out[o++];
+    if (rewritten < run.trace.rewritten.size() && run.trace.rewritten[rewritten].face == f) {
+      const mesh::RewrittenFace& r = run.trace.rewritten[rewritten++];
+      REQUIRE(w.corners.size() == r.corners, "a merged face has the wrong number of corners");
+      for (size_t k = 0; k < r.corners; ++k) {
+        const Statement& from = *faces[r.sourceFace[k]];
+        REQUIRE(r.sourceCorner[k] < from.corners.size(), "the trace names a corner the face lacks");
+        Corner want = from.corners[r.sourceCorner[k]];
+        const Corner& have = w.corners[k];
+        // A merged face written in the form its corners share may leave out a vt or vn.
+        if (have.vt == 0) want.vt = 0;
+        if (have.vn == 0) want.vn = 0;
+        REQUIRE(have == want, "merged face " + Show(w.text) + ": corner " + std::to_string(k) +
+                                  " does not mean what it meant in " + Show(from.text));
+      }
+    } else {
+      REQUIRE(w.text == s.text, "face " + Show(s.text) + " was changed unasked");
+    }
+  }
+  REQUIRE(rewritten == run.trace.rewritten.size(), "the trace rewrites faces out of order");
+  REQUIRE(o == out.size(), "the output holds statements the input did not");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  TheHost();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Host& host = TheHost();
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  mesh::MeshFile mesh;
+  std::string error;
+  if (!mesh::ParseObj(text, "in.obj", "in", mesh, error)) return 0;
+  const Run run = RunCommand(host, text, mesh);
+  Check(text, mesh, run);
+
+  mesh::MeshFile again;
+  REQUIRE(mesh::ParseObj(run.output, "out.obj", "in", again, error),
+          "the output does not read again: " + error);
+  const Run second = RunCommand(host, run.output, again);
+  Check(run.output, again, second);
+  return 0;
+}
