@@ -4,12 +4,14 @@
 //
 // A refusal must be one short printable line and leave nothing mapped. An accepted file's
 // exports must lie inside its readable mapped segments and its initialisers and terminators in
-// executable ones, no segment may end up both writable and executable, and unloading must unmap
-// the image.
+// executable ones, no segment may end up both writable and executable, a segment the file does
+// not make writable must hold exactly the file's bytes (no fixup strays into it), and unloading
+// must unmap the image.
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -44,11 +46,18 @@ const MappedSegment* SegmentAt(const Image& image, const uint8_t* address) {
   return nullptr;
 }
 
-void CheckAccepted(const Image& image) {
+void CheckAccepted(const Image& image, const std::vector<uint8_t>& bytes) {
   const uint8_t* const base = image.Base();
-  for (const MappedSegment& segment : image.Segments())
+  for (const MappedSegment& segment : image.Segments()) {
     if ((segment.protection & kProtWrite) && (segment.protection & kProtExecute))
       Fail("a segment is writable and executable:", segment.name);
+    // Fixups go to writable segments only: the others hold the file's bytes, then zeros.
+    if ((segment.fileProtection & kProtWrite) || (segment.protection & kProtRead) == 0) continue;
+    if (std::memcmp(segment.start, bytes.data() + segment.fileOffset, segment.fileSize) != 0)
+      Fail("a segment that is not writable differs from the file:", segment.name);
+    for (uint64_t i = segment.fileSize; i < segment.size; ++i)
+      if (segment.start[i] != 0) Fail("a segment that is not writable has bytes past its file part:", segment.name);
+  }
   if (SegmentAt(image, base) == nullptr) Fail("the header is not mapped");
   for (const auto& [name, symbol] : image.Exports()) {
     if (symbol.absolute) continue;
@@ -76,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (!error.empty()) Fail("an accepted file with an error:", error);
-  CheckAccepted(*image);
+  CheckAccepted(*image, bytes);
   image.reset();
   if (Image::MappedBytes() != 0) Fail("an unloaded image left bytes mapped");
   return 0;

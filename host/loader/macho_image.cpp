@@ -226,7 +226,8 @@ bool Image::Protect(const File& file, std::string* error) {
       return false;
     }
     segments_.push_back(MappedSegment{segment.name, mapping_ + (segment.address - file.lowestAddress),
-                                      segment.memorySize, protection});
+                                      segment.memorySize, protection, segment.protection,
+                                      segment.fileOffset, segment.fileSize});
   }
   return true;
 }

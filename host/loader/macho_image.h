@@ -29,6 +29,9 @@ struct MappedSegment {
   const uint8_t* start;
   uint64_t size;
   uint32_t protection;  // kProtRead, kProtWrite, kProtExecute
+  uint32_t fileProtection;  // as the file gives it: writable while fixups are applied
+  uint64_t fileOffset;  // the bytes the segment was filled from
+  uint64_t fileSize;
 };
 
 class Image {
