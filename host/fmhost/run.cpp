@@ -217,9 +217,11 @@ int Run(const Options& options, Streams& streams) {
     for (const std::string& name : options.select) {
       bool found = false;
       for (const mesh::MeshObject& object : input.objects) found = found || object.name == name;
+      for (const mesh::LeftObject& object : input.leftObjects) found = found || object.name == name;
       if (!found) {
         std::vector<std::string> names;
         for (const mesh::MeshObject& object : input.objects) names.push_back(object.name);
+        for (const mesh::LeftObject& object : input.leftObjects) names.push_back(object.name);
         return Fail(streams, options.input + ": no object named '" + name + "' (objects: " +
                                  Join(names) + ")");
       }
@@ -303,13 +305,29 @@ int Run(const Options& options, Streams& streams) {
     const std::vector<int64_t> walkedQuads = ReportedQuads(consoleLines, walked);
     summary.commandId = command->id;
     summary.commandName = command->name;
-    size_t nextWalked = 0;
+    size_t nextWalked = 0, nextLeft = 0;
+    const auto AddLeftObjects = [&](size_t objectsBefore) {
+      for (; nextLeft < input.leftObjects.size() &&
+             input.leftObjects[nextLeft].objectsBefore == objectsBefore;
+           ++nextLeft) {
+        const mesh::LeftObject& left = input.leftObjects[nextLeft];
+        ObjectSummary object;
+        object.name = left.name;
+        object.polygonsBefore = object.polygonsAfter = int64_t{left.faceCount};
+        object.leftAsIs = "line " + std::to_string(left.faceLine) + " has a face of " +
+                          std::to_string(left.corners) +
+                          " corners, and a polygon object holds at most four";
+        summary.objects.push_back(std::move(object));
+      }
+    };
     for (size_t o = 0; o < objects.size(); ++o) {
+      AddLeftObjects(o);
       const bool selected = objects[o]->IsSelected();
       summary.objects.push_back(ObjectSummary{
           input.objects[o].name, selected, int64_t{input.objects[o].faceCount},
-          trace.polygonsAfter[o], selected ? walkedQuads[nextWalked++] : 0});
+          trace.polygonsAfter[o], selected ? walkedQuads[nextWalked++] : 0, {}});
     }
+    AddLeftObjects(objects.size());
   }  // the document, its undo history and the modules are let go before the result is written
 
   const auto writeStart = Clock::now();
@@ -331,8 +349,12 @@ int Run(const Options& options, Streams& streams) {
     return true;
   };
   if (!inputFile.Unchanged(error)) return Fail(streams, error);
-  const bool written = mesh::WriteEditedObj(text, input, trace, sink, error,
-                                            [&](int percent) { screen.Progress(writing, percent); });
+  mesh::WriteReport writeReport;
+  const bool written = mesh::WriteEditedObj(
+      text, input, trace, sink, error, [&](int percent) { screen.Progress(writing, percent); },
+      &writeReport);
+  summary.mergedWithoutTexcoords = writeReport.facesWithoutTexcoords;
+  summary.mergedWithoutNormals = writeReport.facesWithoutNormals;
   screen.Finish();
   if (!written) return Fail(streams, outputError.empty() ? error : outputError);
   if (!output.Commit(error)) return Fail(streams, error);
@@ -352,6 +374,7 @@ int Run(const Options& options, Streams& streams) {
       before += object.polygonsBefore;
       after += object.polygonsAfter;
     }
+    for (const std::string& line : ReportLines(summary)) report << line << '\n';
     if (options.undoCheck) report << "undo check passed: the document equals the input again\n";
     report << "wrote " << (toStandardOutput ? std::string("standard output") : options.output)
            << ": " << summary.objects.size()

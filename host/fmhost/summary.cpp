@@ -9,6 +9,8 @@
 namespace fm::host::fmhost {
 namespace {
 
+constexpr size_t kNameLimit = 60;
+
 std::string Number(double value) {
   char buffer[32];
   const double rounded = std::round(value * 1e6) / 1e6;
@@ -79,6 +81,25 @@ std::string JsonString(std::string_view text) {
   return out + "\"";
 }
 
+std::vector<std::string> ReportLines(const RunSummary& summary) {
+  std::vector<std::string> lines;
+  for (const ObjectSummary& object : summary.objects) {
+    if (!object.leftAsIs.empty()) {
+      lines.push_back("'" + mesh::Printable(object.name, kNameLimit) + "' left as it is: " +
+                      object.leftAsIs);
+    }
+  }
+  const auto Lost = [&](int64_t count, const char* what) {
+    if (count == 0) return;
+    lines.push_back(std::to_string(count) + (count == 1 ? " merged face was" : " merged faces were") +
+                    " written without " + what + ": only some of " +
+                    (count == 1 ? "its" : "their") + " corners had them");
+  };
+  Lost(summary.mergedWithoutTexcoords, "texture coordinates");
+  Lost(summary.mergedWithoutNormals, "normals");
+  return lines;
+}
+
 std::string ToJson(const RunSummary& summary) {
   int64_t before = 0, after = 0, quads = 0;
   std::string objects;
@@ -91,7 +112,9 @@ std::string ToJson(const RunSummary& summary) {
                ", \"selected\": " + (object.selected ? "true" : "false") +
                ", \"polygonsBefore\": " + std::to_string(object.polygonsBefore) +
                ", \"polygonsAfter\": " + std::to_string(object.polygonsAfter) +
-               ", \"quadsMade\": " + std::to_string(object.quadsMade) + "}";
+               ", \"quadsMade\": " + std::to_string(object.quadsMade) +
+               ", \"leftAsIs\": " + (object.leftAsIs.empty() ? "null" : JsonString(object.leftAsIs)) +
+               "}";
   }
   std::string json = "{\n";
   json += "  \"input\": " + JsonString(summary.input) + ",\n";
@@ -102,6 +125,8 @@ std::string ToJson(const RunSummary& summary) {
   json += "  \"polygonsBefore\": " + std::to_string(before) + ",\n";
   json += "  \"polygonsAfter\": " + std::to_string(after) + ",\n";
   json += "  \"quadsMade\": " + std::to_string(quads) + ",\n";
+  json += "  \"mergedWithoutTexcoords\": " + std::to_string(summary.mergedWithoutTexcoords) + ",\n";
+  json += "  \"mergedWithoutNormals\": " + std::to_string(summary.mergedWithoutNormals) + ",\n";
   json += "  \"seconds\": " + Number(summary.seconds) + ",\n";
   json += "  \"readSeconds\": " + Number(summary.readSeconds) + ",\n";
   json += "  \"writeSeconds\": " + Number(summary.writeSeconds) + ",\n";

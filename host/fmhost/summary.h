@@ -15,6 +15,8 @@ struct ObjectSummary {
   int64_t polygonsBefore = 0;
   int64_t polygonsAfter = 0;
   int64_t quadsMade = 0;
+  // Why the object was not handed to the command but written as it is; empty when it was.
+  std::string leftAsIs;
 };
 
 struct RunSummary {
@@ -27,6 +29,10 @@ struct RunSummary {
   double readSeconds = 0.0;   // reading the mesh file
   double writeSeconds = 0.0;  // writing the result
   bool undoChecked = false;
+  // Merged faces written without texture coordinates or normals, since only some of their corners
+  // carried them.
+  int64_t mergedWithoutTexcoords = 0;
+  int64_t mergedWithoutNormals = 0;
 };
 
 // The quadrangles the command reported for each of the objects it walked, named in walk order, read
@@ -39,6 +45,10 @@ std::vector<int64_t> ReportedQuads(const std::vector<std::string>& consoleLines,
 // A JSON string literal of `text`. Bytes that are not part of well-formed UTF-8 become U+FFFD (the
 // replacement character), so the result is valid JSON whatever the text holds.
 std::string JsonString(std::string_view text);
+
+// fmhost's own lines about the run, for the console: objects left as they are, attributes merged
+// faces lost.
+std::vector<std::string> ReportLines(const RunSummary& summary);
 
 // One JSON object, ending in a line end.
 std::string ToJson(const RunSummary& summary);

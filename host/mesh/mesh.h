@@ -49,12 +49,27 @@ struct MeshObject {
   friend bool operator==(const MeshObject&, const MeshObject&) = default;
 };
 
+// An object kept out of the document, because it has a face of more than four corners that a
+// polygon object cannot hold. None of its faces are in MeshFile::faces, so the writer copies all of
+// them as they are.
+struct LeftObject {
+  std::string name;
+  bool fromObjectLine = false;
+  int64_t line = 0;            // of its `o` line, or of its first face
+  int64_t faceLine = 0;        // of its first face of more than four corners
+  uint32_t corners = 0;        // that face's corner count
+  uint32_t faceCount = 0;      // all its faces
+  uint32_t objectsBefore = 0;  // how many of MeshFile::objects come before it in the file
+  friend bool operator==(const LeftObject&, const LeftObject&) = default;
+};
+
 struct MeshFile {
   std::vector<Vector3> vertices;  // positions of the `v` lines, in order
   int64_t texcoordCount = 0;
   int64_t normalCount = 0;
   std::vector<Face> faces;          // every `f` statement, in file order
   std::vector<MeshObject> objects;  // in file order; their face ranges follow one another
+  std::vector<LeftObject> leftObjects;  // in file order
   // Empty when no face uses a negative index; otherwise one entry per face, and entries before the
   // first such face are not used.
   std::vector<IndexBase> bases;

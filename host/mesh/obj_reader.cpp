@@ -31,9 +31,11 @@ bool Continues(std::string_view line) {
   return !line.empty() && line.back() == '\\';
 }
 
-size_t LineEnd(std::string_view text, size_t pos) {
-  const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
-  return found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+// Lines numbered the way the reader counts them, up to `end`.
+int64_t LineNumberAt(std::string_view text, size_t end) {
+  int64_t line = 1;
+  for (size_t pos = 0; (pos = LineEnd(text, pos)) < end; ++pos) ++line;
+  return line;
 }
 
 // The tokens of a statement's arguments; a '#' ends them (the rest of the line is a comment).
@@ -109,22 +111,15 @@ bool ParseIndex(std::string_view token, int64_t& value) {
   return true;
 }
 
-bool IsKeyword(std::string_view keyword) {
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  if (keyword.empty() || !(letter(keyword.front()) || keyword.front() == '_')) return false;
+// Text files hold no control bytes in a statement's first word; a word that does means the file
+// is not OBJ text at all. Any other word (an unknown keyword, one in another script) is a
+// statement this reader does not know, which stays in the text as it is.
+bool LooksLikeText(std::string_view keyword) {
   for (char c : keyword) {
-    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '-' && c != '.') return false;
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return false;
   }
   return true;
-}
-
-// Elements a polygon object has no room for; any other statement is carried through as text.
-const char* UnsupportedElement(std::string_view keyword) {
-  if (keyword == "p") return "point elements";
-  if (keyword == "l") return "line elements";
-  if (keyword == "curv" || keyword == "curv2") return "curves";
-  if (keyword == "surf") return "surfaces";
-  return nullptr;
 }
 
 enum Kind { kVertex, kTexcoord, kNormal, kKinds };
@@ -138,6 +133,17 @@ struct Highest {
   int64_t line = 0;
 };
 
+struct BaseRun {
+  uint32_t firstFace = 0;
+  IndexBase base;
+};
+
+// What the reader knows of an object while reading it beyond what MeshObject holds.
+struct Opened {
+  uint32_t faces = 0;  // all its faces, also those not kept
+  LeftObject left;     // left.corners != 0 once it is left out of the document
+};
+
 class Parser {
  public:
   Parser(std::string_view text, std::string_view displayName, std::string_view defaultObjectName,
@@ -149,8 +155,7 @@ class Parser {
     const void* nul = text_.empty() ? nullptr : std::memchr(text_.data(), '\0', text_.size());
     if (nul != nullptr) {
       const size_t at = static_cast<size_t>(static_cast<const char*>(nul) - text_.data());
-      const int64_t line = 1 + std::count(text_.data(), text_.data() + at, '\n');
-      return Fail(line, "a NUL byte: this is not a text file");
+      return Fail(LineNumberAt(text_, at), "a NUL byte: this is not a text file");
     }
     ReserveForEstimate();
     size_t pos = text_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
@@ -229,11 +234,12 @@ class Parser {
     if (keyword == "vn") return NumbersLine(rest, lineNumber, 3, 3, kNormal,
                                             "a normal needs three numbers");
     if (keyword == "o") return ObjectLine(Trim(rest), lineNumber);
-    if (const char* element = UnsupportedElement(keyword)) {
-      return Fail(lineNumber, std::string(element) + " cannot be held by a polygon object");
+    if (!LooksLikeText(keyword)) {
+      return Fail(lineNumber, "not an OBJ statement: " + QuotedToken(keyword));
     }
-    if (!IsKeyword(keyword)) return Fail(lineNumber, "not an OBJ statement: " + QuotedToken(keyword));
-    return true;  // groups, materials, smoothing groups and the rest stay in the text as they are
+    // Groups, materials, smoothing groups, lines, points, curves, surfaces and statements this
+    // reader does not know give the command nothing to work on: they stay in the text as they are.
+    return true;
   }
 
   bool VertexLine(std::string_view rest, int64_t lineNumber) {
@@ -312,10 +318,6 @@ class Parser {
     std::string_view corner;
     size_t corners = 0;
     while (tokens.Next(corner)) {
-      if (corners == 4) {
-        return Fail(lineNumber, "face with " + std::to_string(5 + tokens.CountRest()) +
-                                    " corners: a polygon object holds polygons of at most four");
-      }
       std::string_view parts[3];
       size_t partCount = 0;
       size_t start = 0;
@@ -342,10 +344,13 @@ class Parser {
                                       " given for some corners of the face only");
         }
       }
-      if (!ResolveIndex(parts[0], kVertex, lineNumber, face.vertex[corners], relative)) {
+      // Corners past the fourth are checked like the others but not kept: such a face leaves its
+      // object out of the document.
+      int32_t unused = 0;
+      if (!ResolveIndex(parts[0], kVertex, lineNumber, corners < 4 ? face.vertex[corners] : unused,
+                        relative)) {
         return false;
       }
-      int32_t unused = 0;
       for (int kind = kTexcoord; kind < kKinds; ++kind) {
         if (has[kind] &&
             !ResolveIndex(parts[kind], static_cast<Kind>(kind), lineNumber, unused, relative)) {
@@ -355,39 +360,43 @@ class Parser {
       ++corners;
     }
     if (corners < 3) return Fail(lineNumber, "a face needs at least three corners");
-    face.corners = corners;
-    if (corners == 3) face.vertex[3] = face.vertex[2];
 
     if (objects_.empty()) OpenObject(defaultObjectName_, false, lineNumber);
     MeshObject& object = objects_.back();
-    if (object.faceCount == 0) {
-      objectHas_[kTexcoord] = faceHas[kTexcoord];
-      objectHas_[kNormal] = faceHas[kNormal];
-      objectFirstFaceLine_ = lineNumber;
-    }
-    for (int kind = kTexcoord; kind < kKinds; ++kind) {
-      if (faceHas[kind] != objectHas_[kind]) {
-        return Fail(lineNumber,
-                    std::string("face ") + (objectHas_[kind] ? "without " : "with ") +
-                        kKindPlural[kind] + " in object " + QuotedToken(object.name) +
-                        ", whose first face (line " + std::to_string(objectFirstFaceLine_) +
-                        ") has " + (objectHas_[kind] ? "them" : "none") +
-                        ": a merged face would mix corners with and without them");
-      }
-    }
+    Opened& opened = opened_.back();
+    ++opened.faces;
+    if (corners > 4 && opened.left.corners == 0) LeaveObject(object, opened, lineNumber, corners);
+    if (opened.left.corners != 0) return true;  // its text is written back as it is
+
+    face.corners = corners;
+    if (corners == 3) face.vertex[3] = face.vertex[2];
     if (static_cast<int64_t>(faces_.size()) >= kMaxCount) return Fail(lineNumber, "too many faces");
-    if (relative && !keepBases_) {
-      keepBases_ = true;
-      bases_.resize(faces_.size());
+    const IndexBase base{static_cast<int32_t>(counts_[kVertex]),
+                         static_cast<int32_t>(counts_[kTexcoord]),
+                         static_cast<int32_t>(counts_[kNormal])};
+    if (baseRuns_.empty() || baseRuns_.back().base != base) {
+      baseRuns_.push_back(BaseRun{static_cast<uint32_t>(faces_.size()), base});
     }
-    if (keepBases_) {
-      bases_.push_back(IndexBase{static_cast<int32_t>(counts_[kVertex]),
-                                 static_cast<int32_t>(counts_[kTexcoord]),
-                                 static_cast<int32_t>(counts_[kNormal])});
-    }
+    if (relative && firstRelative_ < 0) firstRelative_ = static_cast<int64_t>(faces_.size());
     faces_.push_back(face);
     ++object.faceCount;
     return true;
+  }
+
+  // A face of more than four corners cannot be held by a polygon object, so its object is kept out
+  // of the document altogether rather than handed over in part: the faces it gave so far are taken back.
+  void LeaveObject(MeshObject& object, Opened& opened, int64_t lineNumber, size_t corners) {
+    opened.left.name = object.name;
+    opened.left.line = object.line;
+    opened.left.fromObjectLine = object.fromObjectLine;
+    opened.left.faceLine = lineNumber;
+    opened.left.corners = static_cast<uint32_t>(std::min<size_t>(corners, kMaxCount));
+    faces_.resize(object.firstFace);
+    object.faceCount = 0;
+    while (!baseRuns_.empty() && baseRuns_.back().firstFace >= object.firstFace) {
+      baseRuns_.pop_back();
+    }
+    if (firstRelative_ >= object.firstFace) firstRelative_ = -1;
   }
 
   bool ObjectLine(std::string_view name, int64_t lineNumber) {
@@ -403,6 +412,7 @@ class Parser {
     object.line = lineNumber;
     object.firstFace = static_cast<uint32_t>(faces_.size());
     objects_.push_back(std::move(object));
+    opened_.emplace_back();
   }
 
   // Each object's points: the file vertices its faces use, in file order. Sorting is avoided where
@@ -444,17 +454,32 @@ class Parser {
                         std::to_string(counts_[kind]) + " " + kKindPlural[kind] + ")");
       }
     }
+    MeshFile file;
     std::vector<uint32_t> stamp(vertices_.size(), 0);
     for (size_t o = 0; o < objects_.size(); ++o) {
+      if (opened_[o].left.corners != 0) {
+        opened_[o].left.faceCount = opened_[o].faces;
+        opened_[o].left.objectsBefore = static_cast<uint32_t>(file.objects.size());
+        file.leftObjects.push_back(std::move(opened_[o].left));
+        continue;
+      }
       CollectPoints(objects_[o], stamp, static_cast<uint32_t>(o + 1));
+      file.objects.push_back(std::move(objects_[o]));
     }
-    MeshFile file;
+    // Relative indices mean what they do by the counts before their face; the writer needs those
+    // counts for every face a merged face may take a token from, or be written at.
+    if (firstRelative_ >= 0) {
+      file.bases.resize(faces_.size());
+      for (size_t r = 0; r < baseRuns_.size(); ++r) {
+        const size_t end = r + 1 < baseRuns_.size() ? baseRuns_[r + 1].firstFace : faces_.size();
+        std::fill(file.bases.begin() + baseRuns_[r].firstFace, file.bases.begin() + end,
+                  baseRuns_[r].base);
+      }
+    }
     file.vertices = std::move(vertices_);
     file.texcoordCount = counts_[kTexcoord];
     file.normalCount = counts_[kNormal];
     file.faces = std::move(faces_);
-    file.objects = std::move(objects_);
-    file.bases = std::move(bases_);
     file.textSize = text_.size();
     out = std::move(file);
     if (progress_) progress_(100);
@@ -471,14 +496,23 @@ class Parser {
   Highest highest_[kKinds];
   std::vector<Vector3> vertices_;
   std::vector<Face> faces_;
-  std::vector<IndexBase> bases_;
-  bool keepBases_ = false;  // from the first face with a relative index on
+  // The counts before each face, one entry where they change: kept for every file, since only at
+  // the end is it known whether any face needs them.
+  std::vector<BaseRun> baseRuns_;
+  int64_t firstRelative_ = -1;  // the first kept face with a relative index
   std::vector<MeshObject> objects_;
-  bool objectHas_[kKinds] = {true, false, false};
-  int64_t objectFirstFaceLine_ = 0;
+  std::vector<Opened> opened_;  // one per entry of objects_
 };
 
 }  // namespace
+
+size_t LineEnd(std::string_view text, size_t pos) {
+  for (size_t i = pos; i < text.size(); ++i) {
+    if (text[i] == '\n') return i;
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return i;
+  }
+  return text.size();
+}
 
 size_t StatementEnd(std::string_view text, size_t offset) {
   size_t pos = offset;

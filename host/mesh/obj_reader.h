@@ -5,16 +5,18 @@
 // `defaultObjectName`; a file without faces and without `o` lines has no objects); `f` statements
 // become the objects' faces in file order. Indices may be negative (relative to the lines read so
 // far) and positive ones may point forward; every index is checked against the whole file.
-// Everything else (`vt` and `vn` values, groups, materials, smoothing groups, comments, statements
-// this reader does not know) is left in the text, which the writer copies back unchanged; the values
-// of `v`, `vt` and `vn` lines are still checked.
+// Everything else (`vt` and `vn` values, groups, materials, smoothing groups, lines, points,
+// curves, surfaces, comments, statements this reader does not know) is left in the text, which the
+// writer copies back unchanged; the values of `v`, `vt` and `vn` lines are still checked. An object
+// with a face of more than four corners, which a polygon object cannot hold, is left out of the
+// objects and listed in `leftObjects`: its faces are checked but not kept, so its text stays as it
+// is. Faces of one object may differ in whether they carry texture coordinates or normals.
+// Lines end in LF, CR LF or CR alone.
 //
 // The reader is strict about what it must understand: a line it cannot read, an index out of range,
-// a face of more than four corners (a polygon object cannot hold it), point, line, curve and surface
-// elements, a face whose corners differ in form, an object whose faces differ in whether they carry
-// texture coordinates or normals (a merged face would mix its corners' forms), NUL bytes: each is an
-// error of the form "NAME:LINE: what", and nothing is returned. The time it takes is linear in the
-// size of the text, whatever its shape.
+// a face whose corners differ in form, a statement whose first word holds control bytes, NUL bytes:
+// each is an error of the form "NAME:LINE: what", and nothing is returned. The time it takes is
+// linear in the size of the text, whatever its shape.
 
 #include <cstddef>
 #include <string>
@@ -35,6 +37,10 @@ bool ParseObj(std::string_view text, std::string_view displayName,
 // the file's stem. A missing, unreadable or non-regular file is an error naming the path.
 bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
                  const ProgressCallback& progress = {});
+
+// Where the line that starts at `pos` ends: at its LF (also that of a CR LF), at a CR not followed
+// by LF, or at the end of the text.
+size_t LineEnd(std::string_view text, size_t pos);
 
 // One past the end of the statement that starts at `offset`: past the line end of its last line
 // (a line ending in a backslash continues on the next), or the end of the text.

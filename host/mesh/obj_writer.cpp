@@ -14,10 +14,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' ||
 // The parts of one face statement the writer needs.
 struct FaceText {
   std::string_view indent;
+  std::string_view separator[4];  // the blanks before each token (the first: after the keyword)
   std::string_view tokens[4];
   size_t corners = 0;
-  std::string_view comment;  // from its '#', trailing blanks removed; empty when none
-  std::string_view lineEnd;  // "\n", "\r\n" or "" at the end of the text
+  std::string_view tail;     // what follows the last token: blanks, a comment
+  std::string_view lineEnd;  // "\n", "\r\n", "\r" or "" at the end of the text
 };
 
 // Splits the statement at `offset`. A statement continued over several lines is joined into
@@ -26,18 +27,18 @@ bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceTe
   const size_t end = StatementEnd(text, offset);
   std::string_view statement = text.substr(offset, end - offset);
   out.lineEnd = {};
-  if (!statement.empty() && statement.back() == '\n') {
-    const bool crlf = statement.size() >= 2 && statement[statement.size() - 2] == '\r';
+  if (!statement.empty() && (statement.back() == '\n' || statement.back() == '\r')) {
+    const bool crlf = statement.size() >= 2 && statement.back() == '\n' &&
+                      statement[statement.size() - 2] == '\r';
     out.lineEnd = statement.substr(statement.size() - (crlf ? 2 : 1));
     statement.remove_suffix(out.lineEnd.size());
   }
-  if (statement.find('\n') != std::string_view::npos) {
+  if (LineEnd(statement, 0) < statement.size()) {
     // Continued lines: drop each backslash and line break, as the reader does.
     joined.clear();
     size_t pos = 0;
     while (pos <= statement.size()) {
-      size_t lineEnd = statement.find('\n', pos);
-      if (lineEnd == std::string_view::npos) lineEnd = statement.size();
+      const size_t lineEnd = LineEnd(statement, pos);
       std::string_view line = statement.substr(pos, lineEnd - pos);
       while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
       if (lineEnd < statement.size() && !line.empty() && line.back() == '\\') line.remove_suffix(1);
@@ -47,25 +48,27 @@ bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceTe
     }
     statement = joined;
   }
+  const bool continued = statement.data() == joined.data();
   size_t i = 0;
   while (i < statement.size() && IsBlank(statement[i])) ++i;
   out.indent = statement.substr(0, i);
   if (i >= statement.size() || statement[i] != 'f') return false;
   ++i;
   out.corners = 0;
-  out.comment = {};
+  out.tail = {};
   while (true) {
+    const size_t blanks = i;
     while (i < statement.size() && IsBlank(statement[i])) ++i;
-    if (i >= statement.size()) break;
-    if (statement[i] == '#') {
-      std::string_view comment = statement.substr(i);
-      while (!comment.empty() && IsBlank(comment.back())) comment.remove_suffix(1);
-      out.comment = comment;
+    if (i >= statement.size() || statement[i] == '#') {
+      out.tail = statement.substr(blanks);
       break;
     }
     const size_t start = i;
     while (i < statement.size() && !IsBlank(statement[i]) && statement[i] != '#') ++i;
     if (out.corners == 4) return false;
+    // The line breaks between a continued statement's tokens cannot be kept on one line.
+    out.separator[out.corners] =
+        continued ? std::string_view(" ") : statement.substr(blanks, start - blanks);
     out.tokens[out.corners++] = statement.substr(start, i - start);
   }
   return out.corners >= 3;
@@ -77,42 +80,59 @@ void AppendNumber(std::string& out, int64_t value) {
   out.append(buffer, result.ptr);
 }
 
-// A corner token moved from the statement of face `from` to that of face `to`: each negative index
-// is kept where the same number of its kind was read before both statements, and made absolute
-// otherwise.
-void AppendMovedToken(std::string& out, std::string_view token, const MeshFile& mesh,
-                      uint32_t from, uint32_t to) {
+// The vertex, texture coordinate and normal index of a corner token, as written; absent ones empty.
+struct CornerParts {
+  std::string_view index[3];
+  bool Has(size_t part) const { return !index[part].empty(); }
+};
+
+CornerParts SplitCorner(std::string_view token) {
+  CornerParts parts;
   size_t part = 0, start = 0;
-  while (true) {
+  while (part < 3) {
     const size_t slash = std::min(token.find('/', start), token.size());
-    const std::string_view index = token.substr(start, slash - start);
-    if (!index.empty() && index.front() == '-' && !mesh.bases.empty()) {
-      const IndexBase& a = mesh.bases[from];
-      const IndexBase& b = mesh.bases[to];
-      const int32_t countFrom = part == 0 ? a.vertices : part == 1 ? a.texcoords : a.normals;
-      const int32_t countTo = part == 0 ? b.vertices : part == 1 ? b.texcoords : b.normals;
-      int64_t raw = 0;
-      std::from_chars(index.data() + 1, index.data() + index.size(), raw);
-      if (countFrom == countTo) {
-        out.append(index);
-      } else {
-        AppendNumber(out, countFrom - raw + 1);
-      }
-    } else {
-      out.append(index);
-    }
+    parts.index[part++] = token.substr(start, slash - start);
     if (slash >= token.size()) break;
-    out.push_back('/');
     start = slash + 1;
-    ++part;
+  }
+  return parts;
+}
+
+// Appends a corner in the form `v`, `v/vt`, `v//vn` or `v/vt/vn`, keeping the texture coordinate
+// and normal only where asked. A corner moved from the statement of face `from` to that of face
+// `to` keeps each negative index where the same number of its kind was read before both
+// statements, and gets the absolute index otherwise.
+void AppendCorner(std::string& out, const CornerParts& parts, const bool keep[3],
+                  const MeshFile& mesh, uint32_t from, uint32_t to) {
+  for (size_t part = 0; part < 3; ++part) {
+    if (part > 0) {
+      if (!keep[part] || !parts.Has(part)) continue;
+      out.append(part == 2 && !(keep[1] && parts.Has(1)) ? "//" : "/");
+    }
+    const std::string_view index = parts.index[part];
+    if (from == to || index.empty() || index.front() != '-' || mesh.bases.empty()) {
+      out.append(index);
+      continue;
+    }
+    const IndexBase& a = mesh.bases[from];
+    const IndexBase& b = mesh.bases[to];
+    const int32_t countFrom = part == 0 ? a.vertices : part == 1 ? a.texcoords : a.normals;
+    const int32_t countTo = part == 0 ? b.vertices : part == 1 ? b.texcoords : b.normals;
+    int64_t raw = 0;
+    std::from_chars(index.data() + 1, index.data() + index.size(), raw);
+    if (countFrom == countTo) {
+      out.append(index);
+    } else {
+      AppendNumber(out, countFrom - raw + 1);
+    }
   }
 }
 
 class Writer {
  public:
   Writer(std::string_view text, const MeshFile& mesh, const TextSink& sink,
-         const ProgressCallback& progress)
-      : text_(text), mesh_(mesh), sink_(sink), progress_(progress) {}
+         const ProgressCallback& progress, WriteReport* report)
+      : text_(text), mesh_(mesh), sink_(sink), progress_(progress), report_(report) {}
 
   bool CopyTo(size_t end) {
     if (end > copied_ && !sink_(text_.substr(copied_, end - copied_))) return false;
@@ -139,41 +159,50 @@ class Writer {
       }
       splitFaces[splitCount++] = source;
     }
-    const FaceText& own = split_[std::find(splitFaces, splitFaces + splitCount, face.face) -
-                                 splitFaces];
-    line_.assign(own.indent);
-    line_.push_back('f');
+    const FaceText& own = split_[Which(splitFaces, splitCount, face.face)];
+    CornerParts parts[4];
+    bool keep[3] = {true, true, true};
+    bool had[3] = {true, false, false};
     for (int k = 0; k < face.corners; ++k) {
-      const size_t which =
-          static_cast<size_t>(std::find(splitFaces, splitFaces + splitCount, face.sourceFace[k]) -
-                              splitFaces);
-      const FaceText& source = split_[which];
+      const FaceText& source = split_[Which(splitFaces, splitCount, face.sourceFace[k])];
       if (face.sourceCorner[k] >= source.corners) {
         error = "the face statement of face " + std::to_string(face.sourceFace[k] + 1) +
                 " has fewer corners than were read";
         return false;
       }
-      line_.push_back(' ');
-      const std::string_view token = source.tokens[face.sourceCorner[k]];
-      if (face.sourceFace[k] == face.face) {
-        line_.append(token);
-      } else {
-        AppendMovedToken(line_, token, mesh_, face.sourceFace[k], face.face);
+      parts[k] = SplitCorner(source.tokens[face.sourceCorner[k]]);
+      for (size_t part = 1; part < 3; ++part) {
+        keep[part] = keep[part] && parts[k].Has(part);
+        had[part] = had[part] || parts[k].Has(part);
       }
     }
-    if (!own.comment.empty()) {
-      line_.push_back(' ');
-      line_.append(own.comment);
+    // Corners from faces of different forms: the merged face has what all of them have.
+    if (report_ != nullptr) {
+      report_->facesWithoutTexcoords += had[1] && !keep[1];
+      report_->facesWithoutNormals += had[2] && !keep[2];
     }
+    line_.assign(own.indent);
+    line_.push_back('f');
+    for (int k = 0; k < face.corners; ++k) {
+      // The first line's own separators; corners beyond its own take its last one.
+      line_.append(own.separator[std::min<size_t>(static_cast<size_t>(k), own.corners - 1)]);
+      AppendCorner(line_, parts[k], keep, mesh_, face.sourceFace[k], face.face);
+    }
+    line_.append(own.tail);
     line_.append(own.lineEnd);
     return sink_(line_);
   }
 
  private:
+  static size_t Which(const uint32_t* faces, size_t count, uint32_t face) {
+    return static_cast<size_t>(std::find(faces, faces + count, face) - faces);
+  }
+
   std::string_view text_;
   const MeshFile& mesh_;
   const TextSink& sink_;
   const ProgressCallback& progress_;
+  WriteReport* report_;
   size_t copied_ = 0;
   int reported_ = -1;
   std::string joined_[4];
@@ -184,12 +213,14 @@ class Writer {
 }  // namespace
 
 bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
-                    const TextSink& sink, std::string& error, const ProgressCallback& progress) {
+                    const TextSink& sink, std::string& error, const ProgressCallback& progress,
+                    WriteReport* report) {
   if (text.size() != mesh.textSize || trace.kept.size() != mesh.faces.size()) {
     error = "the text is not the one the mesh was read from";
     return false;
   }
-  Writer writer(text, mesh, sink, progress);
+  if (report != nullptr) *report = WriteReport{};
+  Writer writer(text, mesh, sink, progress, report);
   size_t next = 0;  // into trace.rewritten
   for (size_t f = 0; f < mesh.faces.size(); ++f) {
     const bool rewrite = next < trace.rewritten.size() && trace.rewritten[next].face == f;

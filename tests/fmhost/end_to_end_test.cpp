@@ -150,7 +150,7 @@ TEST_F(FmhostTest, QuadranglesWithARepeatedCornerComeBack) {
         Fmhost({input, "-o", Path("out.obj"), "--json", "--undo-check"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ExpectFaces(Path("out.obj"), text, examples::QuadObj(panel));
-    EXPECT_NE(run.out.find("\"polygonsBefore\": 24, \"polygonsAfter\": 12, \"quadsMade\": 12}"),
+    EXPECT_NE(run.out.find("\"polygonsBefore\": 24, \"polygonsAfter\": 12, \"quadsMade\": 12, "),
               std::string::npos)
         << run.out;
     EXPECT_NE(run.err.find("panel: 12 Quadrangles\n"), std::string::npos) << run.err;
@@ -174,11 +174,11 @@ TEST_F(FmhostTest, EveryObjectIsProcessedUnlessSomeAreSelected) {
   ExpectFaces(Path("some.obj"), text,
               examples::ObjText({{&torus, Form::kSideBySide}, {&panel, Form::kQuads}}));
   EXPECT_NE(some.out.find("{\"name\": \"torus\", \"selected\": false, \"polygonsBefore\": 96, "
-                          "\"polygonsAfter\": 96, \"quadsMade\": 0}"),
+                          "\"polygonsAfter\": 96, \"quadsMade\": 0, "),
             std::string::npos)
       << some.out;
   EXPECT_NE(some.out.find("{\"name\": \"panel\", \"selected\": true, \"polygonsBefore\": 24, "
-                          "\"polygonsAfter\": 12, \"quadsMade\": 12}"),
+                          "\"polygonsAfter\": 12, \"quadsMade\": 12, "),
             std::string::npos)
       << some.out;
 }
@@ -233,7 +233,6 @@ TEST_F(FmhostTest, BadInputIsOneLineANonZeroExitAndNoOutput) {
   Write("good.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n");
   Write("malformed.obj", "v 0 0 0\nv 1 x 0\n");
   Write("range.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 9\n");
-  Write("pentagon.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 2 0\nf 1 2 3 4 5\n");
   fs::create_directories(directory_ / "work" / "folder");
   fs::create_directories(directory_ / "work" / "empty-plugins" / "nothing");
   const std::vector<std::string> before = WorkEntries();
@@ -249,8 +248,6 @@ TEST_F(FmhostTest, BadInputIsOneLineANonZeroExitAndNoOutput) {
       {"malformed", {Path("malformed.obj"), "-o", Path("out.obj")}, 1, Path("malformed.obj") + ":2: not a number: 'x'"},
       {"index out of range", {Path("range.obj"), "-o", Path("out.obj")}, 1,
        Path("range.obj") + ":4: vertex index 9 is out of range"},
-      {"five corners", {Path("pentagon.obj"), "-o", Path("out.obj")}, 1,
-       Path("pentagon.obj") + ":6: face with 5 corners"},
       {"unwritable output", {Path("good.obj"), "-o", Path("no/such/dir/out.obj")}, 1,
        Path("no/such/dir/out.obj") + ": cannot be written"},
       {"output is a folder", {Path("good.obj"), "-o", Path("folder")}, 1, Path("folder") + ": is a directory"},
@@ -390,7 +387,7 @@ TEST_F(FmhostTest, JsonReportsTheQuadrangleCountTheCommandReported) {
   EXPECT_NE(run.out.find("{\"name\": \"degenerate\", \"selected\": true, \"polygonsBefore\": 4, "),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("\"quadsMade\": " + first + "},\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"quadsMade\": " + first + ", "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\n  \"quadsMade\": " + std::to_string(std::stoi(first) + 1) + ","),
             std::string::npos)
       << run.out;
@@ -411,6 +408,63 @@ TEST_F(FmhostTest, AFileWithoutFacesComesBackAsItWas) {
   }
 }
 
+// What a polygon object cannot hold, or what differs between faces, is no reason to refuse a file:
+// the rest of it is processed and fmhost says what it could not do.
+TEST_F(FmhostTest, WhatCannotBeMergedIsKeptAndTheRestIsProcessed) {
+  const QuadMesh panel = examples::Panel(2, 2);
+  const std::string quads = examples::ObjText({{&panel, Form::kQuads}});
+  std::string text = examples::ObjText({{&panel, Form::kSideBySide}});
+  text += "l 1 2 3\np 4\ncaf\xc3\xa9 1 2 3\n"
+          "o pent\nf 1 2 3\nf 1 2 3 4 5\n"
+          "o after\nf 1 2 3\nf 3 2 4\n";
+  const std::string input = Write("mixed.obj", text);
+  const test::ProcessResult plain = Fmhost({input, "-o", Path("out.obj"), "--undo-check"});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  const std::string written = Contents(Path("out.obj"));
+  const size_t kept = written.find("l 1 2 3\n");
+  ASSERT_NE(kept, std::string::npos) << written;
+  EXPECT_EQ(written.substr(kept), "l 1 2 3\np 4\ncaf\xc3\xa9 1 2 3\no pent\nf 1 2 3\nf 1 2 3 4 5\n"
+                                  "o after\nf 1 2 4 3\n");
+  EXPECT_EQ(LinesOf(written.substr(0, kept), true), LinesOf(quads, true));
+  EXPECT_EQ(LinesOf(written.substr(0, kept), false), LinesOf(text.substr(0, text.find("l 1")), false));
+  EXPECT_NE(plain.out.find("\n'pent' left as it is: line "), std::string::npos) << plain.out;
+  EXPECT_NE(plain.out.find(" has a face of 5 corners, and a polygon object holds at most four\n"),
+            std::string::npos)
+      << plain.out;
+  EXPECT_NE(plain.out.find(": 3 objects, 12 polygons before, 7 after\n"), std::string::npos)
+      << plain.out;
+
+  const test::ProcessResult json = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_NE(json.out.find("{\"name\": \"pent\", \"selected\": false, \"polygonsBefore\": 2, "
+                          "\"polygonsAfter\": 2, \"quadsMade\": 0, \"leftAsIs\": \"line "),
+            std::string::npos)
+      << json.out;
+  EXPECT_LT(json.out.find("\"name\": \"panel\""), json.out.find("\"name\": \"pent\""));
+  EXPECT_LT(json.out.find("\"name\": \"pent\""), json.out.find("\"name\": \"after\""));
+}
+
+TEST_F(FmhostTest, MergedFacesOfDifferentFormsAreWrittenInTheFormTheyShare) {
+  // Two groups of one object, one with texture coordinates and one without, and CR line ends.
+  const std::string text =
+      "v 0 0 0\rv 1 0 0\rv 1 1 0\rv 0 1 0\rvt 0 0\rvt 1 0\rvt 1 1\rvt 0 1\ro sheet\r"
+      "g uv\rf 1/1 2/2 3/3\rg plain\rf 1 3 4\r";
+  const std::string input = Write("forms.obj", text);
+  const test::ProcessResult plain = Fmhost({input, "-o", Path("out.obj")});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_EQ(Contents(Path("out.obj")),
+            "v 0 0 0\rv 1 0 0\rv 1 1 0\rv 0 1 0\rvt 0 0\rvt 1 0\rvt 1 1\rvt 0 1\ro sheet\r"
+            "g uv\rf 1 2 3 4\rg plain\r");
+  EXPECT_NE(plain.out.find("\n1 merged face was written without texture coordinates: only some of "
+                           "its corners had them\n"),
+            std::string::npos)
+      << plain.out;
+  const test::ProcessResult json = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  EXPECT_NE(json.out.find("\"mergedWithoutTexcoords\": 1,\n  \"mergedWithoutNormals\": 0,"),
+            std::string::npos)
+      << json.out;
+}
+
 TEST_F(FmhostTest, AFileNameWithBlanksAroundIsFine) {
   const QuadMesh panel = examples::Panel(2, 2);
   std::string text = examples::TriangulatedObj(panel, examples::Split::kSideBySide);
@@ -419,7 +473,7 @@ TEST_F(FmhostTest, AFileNameWithBlanksAroundIsFine) {
   const test::ProcessResult run = Fmhost({input, "-o", Path("out.obj"), "--json"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("{\"name\": \" spaced \", \"selected\": true, \"polygonsBefore\": 8, "
-                         "\"polygonsAfter\": 4, \"quadsMade\": 4}"),
+                         "\"polygonsAfter\": 4, \"quadsMade\": 4, "),
             std::string::npos)
       << run.out;
 }
@@ -632,8 +686,9 @@ TEST_F(FmhostTest, FailuresAreOnePrintableShortLine) {
   const Case cases[] = {
       {"million-digit index", "v 0 0 0\nf 1 1 " + huge + "\n", ":2: vertex index '9999"},
       {"control bytes in a token", "v 0 0 0\nv 1 \x1b[31m\x01 0\n", ":2: not a number: '\\x1b[31m\\x01'"},
-      {"a note-worthy line before the failure", "mtllib a.mtl\nusemtl red\nv 0 0 0\nvn 0 0 1\nl 1 1\n",
-       ":5: line elements cannot be held by a polygon object"},
+      {"a note-worthy line before the failure",
+       "mtllib a.mtl\nusemtl red\nv 0 0 0\nvn 0 0 1\nl 1 1\nf 1 1 7\n",
+       ":6: vertex index 7 is out of range"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -51,7 +51,7 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
   summary.output = "out.obj";
   summary.commandId = 1050896;
   summary.commandName = "Untriangulate";
-  summary.objects = {{"torus", true, 1024, 512, 512}, {"panel", false, 10, 10, 0}};
+  summary.objects = {{"torus", true, 1024, 512, 512, ""}, {"panel", false, 10, 10, 0, ""}};
   summary.seconds = 0.0123456789;
   summary.undoChecked = true;
   EXPECT_EQ(ToJson(summary),
@@ -61,13 +61,15 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
             "  \"command\": {\"id\": 1050896, \"name\": \"Untriangulate\"},\n"
             "  \"objects\": [\n"
             "    {\"name\": \"torus\", \"selected\": true, \"polygonsBefore\": 1024, "
-            "\"polygonsAfter\": 512, \"quadsMade\": 512},\n"
+            "\"polygonsAfter\": 512, \"quadsMade\": 512, \"leftAsIs\": null},\n"
             "    {\"name\": \"panel\", \"selected\": false, \"polygonsBefore\": 10, "
-            "\"polygonsAfter\": 10, \"quadsMade\": 0}\n"
+            "\"polygonsAfter\": 10, \"quadsMade\": 0, \"leftAsIs\": null}\n"
             "  ],\n"
             "  \"polygonsBefore\": 1034,\n"
             "  \"polygonsAfter\": 522,\n"
             "  \"quadsMade\": 512,\n"
+            "  \"mergedWithoutTexcoords\": 0,\n"
+            "  \"mergedWithoutNormals\": 0,\n"
             "  \"seconds\": 0.012346,\n"
             "  \"readSeconds\": 0,\n"
             "  \"writeSeconds\": 0,\n"

@@ -75,8 +75,73 @@ TEST(ObjWriter, AMergedFaceIsWrittenFromItsCornersOwnTokensInPlaceOfTheFirst) {
   const MeshFile mesh = Parse(text);
   EXPECT_EQ(Write(text, mesh, MergedPairs(mesh, {0})),
             "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 0 1\nvn 0 0 1\n"
-            "o a\nusemtl red\ng top\n\tf 1/1/1 2/2/1 3/3/1 4/5/1 # first\r\ns 1\n"
+            "o a\nusemtl red\ng top\n\tf 1/1/1   2/2/1 3/3/1 4/5/1 # first\r\ns 1\n"
             "g bottom\nf 4/4/1 3/3/1 2/2/1\n");
+}
+
+TEST(ObjWriter, AMergedFaceKeepsTheFirstLinesSeparatorsAndLineEnd) {
+  struct Case {
+    const char* name;
+    const char* first;
+    const char* merged;
+  };
+  const Case cases[] = {
+      {"tabs", "f\t1\t2\t3\n", "f\t1\t2\t3\t4\n"},
+      {"repeated blanks, trailing blanks", "f  1   2 3  \n", "f  1   2 3 4  \n"},
+      {"comment after blanks", "f 1 2\t3\t\t# c \n", "f 1 2\t3\t4\t\t# c \n"},
+      {"CR alone", "f 1 2 3\r", "f 1 2 3 4\r"},
+      {"last line", "f 1 2 3", "f 1 2 3 4"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = std::string("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 3 4\n") + c.first;
+    // The partner comes first in the text here, so that the first face may be the last line.
+    const MeshFile mesh = Parse(text);
+    FaceTrace trace = Unchanged(mesh);
+    trace.kept[0] = false;
+    trace.rewritten.push_back(Merged(1, 0, 2));
+    EXPECT_EQ(Write(text, mesh, trace),
+              std::string("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n") + c.merged);
+  }
+}
+
+TEST(ObjWriter, AMergedFaceOfCornersOfDifferentFormsKeepsWhatAllShare) {
+  struct Case {
+    const char* name;
+    const char* first;
+    const char* partner;
+    const char* merged;
+    int64_t withoutTexcoords;
+    int64_t withoutNormals;
+  };
+  const Case cases[] = {
+      {"same form", "f 1/1/1 2/2/1 3/3/1\n", "f 1/1/1 3/3/1 4/4/1\n",
+       "f 1/1/1 2/2/1 3/3/1 4/4/1\n", 0, 0},
+      {"partner without texture coordinates", "f 1/1/1 2/2/1 3/3/1\n", "f 1//1 3//1 4//1\n",
+       "f 1//1 2//1 3//1 4//1\n", 1, 0},
+      {"partner without normals", "f 1/1/1 2/2/1 3/3/1\n", "f 1/1 3/3 4/4\n",
+       "f 1/1 2/2 3/3 4/4\n", 0, 1},
+      {"partner bare", "f 1/1/1 2/2/1 3/3/1\n", "f 1 3 4\n", "f 1 2 3 4\n", 1, 1},
+      {"first bare", "f 1 2 3\n", "f 1/1/1 3/3/1 4/4/1\n", "f 1 2 3 4\n", 1, 1},
+      {"one has texture coordinates, the other normals", "f 1/1 2/2 3/3\n", "f 1//1 3//1 4//1\n",
+       "f 1 2 3 4\n", 1, 1},
+  };
+  const std::string square =
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 1\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = square + c.first + c.partner;
+    const MeshFile mesh = Parse(text);
+    std::string out, error;
+    WriteReport report;
+    ASSERT_TRUE(WriteEditedObj(text, mesh, MergedPairs(mesh, {0}), [&](std::string_view p) {
+      out.append(p);
+      return true;
+    }, error, {}, &report)) << error;
+    EXPECT_EQ(out, square + c.merged);
+    EXPECT_EQ(report.facesWithoutTexcoords, c.withoutTexcoords);
+    EXPECT_EQ(report.facesWithoutNormals, c.withoutNormals);
+  }
 }
 
 TEST(ObjWriter, RemovedAndRewrittenStatementsTakeTheirContinuedLinesAlong) {
@@ -102,6 +167,8 @@ TEST(ObjWriter, RelativeIndicesFromAnotherLineKeepTheirMeaning) {
        square + "f -4/-4 -3/-3 -2/-2\nvt 0.5 0.5\nf -4/-5 -2/-3 -1/-2\n", "f -4/-4 -3/-3 -2/-2 -1/4\n"},
       {"vertices read between them, first line absolute",
        square + "f 1/1 2/2 3/3\nv 5 5 5\nf -5/1 -3/3 -1/4\n", "f 1/1 2/2 3/3 5/4\n"},
+      {"first line absolute, before the file's first relative index",
+       square + "f 1/1 2/2 3/3\nf -4/-4 -2/-2 -1/-1\n", "f 1/1 2/2 3/3 -1/-1\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
