@@ -502,8 +502,8 @@ TEST_F(FmhostTest, JsonCountsQuadsForNamesThatAreNotUtf8AndThoseAfter) {
   const test::ProcessResult run = Fmhost({Write("names.obj", text), "-o", Path("out.obj"), "--json"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   size_t counted = 0;
-  for (size_t at = run.out.find("\"quadsMade\": 1}"); at != std::string::npos;
-       at = run.out.find("\"quadsMade\": 1}", at + 1)) {
+  for (size_t at = run.out.find("\"quadsMade\": 1, "); at != std::string::npos;
+       at = run.out.find("\"quadsMade\": 1, ", at + 1)) {
     ++counted;
   }
   EXPECT_EQ(counted, 4u) << run.out;
