@@ -161,22 +161,28 @@ Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh) {
 void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
   const std::vector<Statement> in = Statements(input);
   const std::vector<Statement> out = Statements(run.output);
-  // Input faces in file order: ParseObj numbers the faces of the text, and so does Statements.
+  // The statements of the mesh's faces, found by their offsets. A face statement the mesh does not
+  // hold (its object is left out of the document) passes through like any other statement.
   std::vector<const Statement*> faces;
-  for (const Statement& s : in) {
-    if (s.face) faces.push_back(&s);
+  std::vector<int64_t> faceOf(in.size(), -1);
+  for (size_t i = 0, at = 0; i < in.size(); at += in[i].text.size(), ++i) {
+    if (faces.size() < mesh.faces.size() && mesh.faces[faces.size()].offset == at) {
+      REQUIRE(in[i].face, "the reader holds a face where this check sees " + Show(in[i].text));
+      faceOf[i] = static_cast<int64_t>(faces.size());
+      faces.push_back(&in[i]);
+    }
   }
-  REQUIRE(faces.size() == mesh.faces.size(), "the reader and this check count faces differently");
+  REQUIRE(faces.size() == mesh.faces.size(), "a face of the mesh is not at its offset");
   REQUIRE(run.trace.kept.size() == faces.size(), "the trace does not cover every face");
   size_t rewritten = 0, o = 0;
-  size_t face = 0;
-  for (const Statement& s : in) {
-    if (!s.face) {
+  for (size_t i = 0; i < in.size(); ++i) {
+    const Statement& s = in[i];
+    if (faceOf[i] < 0) {
       REQUIRE(o < out.size() && out[o].text == s.text, "statement " + Show(s.text) + " is not kept");
       ++o;
       continue;
     }
-    const size_t f = face++;
+    const auto f = static_cast<size_t>(faceOf[i]);
     if (!run.trace.kept[f]) continue;
     REQUIRE(o < out.size() && out[o].face, "face " + Show(s.text) + " is kept but not written");
     const Statement& w = out[o++];
@@ -184,6 +190,7 @@ void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
       const mesh::RewrittenFace& r = run.trace.rewritten[rewritten++];
       REQUIRE(w.corners.size() == r.corners, "a merged face has the wrong number of corners");
       for (size_t k = 0; k < r.corners; ++k) {
+        REQUIRE(r.sourceFace[k] < faces.size(), "the trace names a face the mesh lacks");
         const Statement& from = *faces[r.sourceFace[k]];
         REQUIRE(r.sourceCorner[k] < from.corners.size(), "the trace names a corner the face lacks");
         Corner want = from.corners[r.sourceCorner[k]];
