@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/fmhost/material_libraries.h"
+#include "host/fmhost/pair_reading.h"
 #include "host/fmhost/screen.h"
 #include "host/fmhost/summary.h"
 #include "host/framework/console.h"
@@ -262,13 +263,17 @@ int Run(const Options& options, Streams& streams) {
     Document& document = environment.NewDocument(FileName(options.input));
     const std::vector<PolygonObject*> objects = mesh::AddMeshObjects(input, document);
     std::vector<std::string> walked;
-    for (PolygonObject* object : objects) {
+    // How the command will read each walked object's pairs, asked before it changes them.
+    std::vector<PairReading> readings(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o) {
+      PolygonObject* object = objects[o];
       bool selected = options.select.empty();
       for (const std::string& name : options.select) selected = selected || object->Name() == name;
       object->SetSelected(selected);
       // The command prints each name as it reads it back from the host: a name that is not UTF-8
       // comes back re-encoded, byte by byte.
       if (selected) walked.push_back(RoundTripUtf8(object->Name()));
+      if (selected) readings[o] = ReadPairLayout(object->Polygons());
     }
 
     // A file without faces and objects leaves nothing to select, and nothing to change: the
@@ -320,12 +325,27 @@ int Run(const Options& options, Streams& streams) {
         summary.objects.push_back(std::move(object));
       }
     };
+    size_t nextRewritten = 0;
     for (size_t o = 0; o < objects.size(); ++o) {
       AddLeftObjects(o);
-      const bool selected = objects[o]->IsSelected();
-      summary.objects.push_back(ObjectSummary{
-          input.objects[o].name, selected, int64_t{input.objects[o].faceCount},
-          trace.polygonsAfter[o], selected ? walkedQuads[nextWalked++] : 0, {}});
+      ObjectSummary object;
+      object.name = input.objects[o].name;
+      object.selected = objects[o]->IsSelected();
+      object.polygonsBefore = int64_t{input.objects[o].faceCount};
+      object.polygonsAfter = trace.polygonsAfter[o];
+      const FoldCount folds = CountFolds(input, input.objects[o], trace, nextRewritten);
+      if (object.selected) {
+        object.quadsMade = walkedQuads[nextWalked++];
+        const PairReading& reading = readings[o];
+        object.layout = reading.layout == PairLayout::kHalves     ? "halves"
+                        : reading.layout == PairLayout::kAdjacent ? "adjacent"
+                                                                  : "none";
+        object.half = reading.half;
+        object.polygon0PairsWith = reading.polygon0PairsWith;
+        object.mergedQuads = folds.merged;
+        object.foldedQuads = folds.folded;
+      }
+      summary.objects.push_back(std::move(object));
     }
     AddLeftObjects(objects.size());
   }  // the document, its undo history and the modules are let go before the result is written

@@ -84,9 +84,30 @@ std::string JsonString(std::string_view text) {
 std::vector<std::string> ReportLines(const RunSummary& summary) {
   std::vector<std::string> lines;
   for (const ObjectSummary& object : summary.objects) {
-    if (!object.leftAsIs.empty()) {
-      lines.push_back("'" + mesh::Printable(object.name, kNameLimit) + "' left as it is: " +
-                      object.leftAsIs);
+    const std::string name = "'" + mesh::Printable(object.name, kNameLimit) + "'";
+    if (!object.leftAsIs.empty()) lines.push_back(name + " left as it is: " + object.leftAsIs);
+    if (object.layout.empty()) continue;
+    const std::string half = std::to_string(object.half);
+    if (object.layout == "halves") {
+      lines.push_back(name + ": pairs read as halves (polygon i with polygon i + " + half + ")");
+    } else if (object.layout == "adjacent") {
+      lines.push_back(name + ": pairs read as adjacent (polygon i with polygon i + 1)");
+    } else if (object.polygonsBefore < 2) {
+      lines.push_back(name + ": no pair layout: it has fewer than two polygons");
+    } else {
+      // With two or three polygons, polygon `half` is polygon 1.
+      lines.push_back(name + ": no pair layout: polygon 0 " +
+                      (object.half == 1 ? "does not pair with polygon 1"
+                                        : "pairs with neither polygon " + half + " nor polygon 1") +
+                      (object.polygon0PairsWith < 0
+                           ? std::string(", nor with any other polygon")
+                           : ", but with polygon " + std::to_string(object.polygon0PairsWith)));
+    }
+    if (!object.orderHint.empty()) lines.push_back(name + ": " + object.orderHint);
+    if (object.foldedQuads > 0) {
+      lines.push_back(std::to_string(object.foldedQuads) + " of " +
+                      std::to_string(object.mergedQuads) + " quads made in " + name +
+                      " are folded more than 60\u00b0: its triangles may not come from quadrangles");
     }
   }
   const auto Lost = [&](int64_t count, const char* what) {
@@ -99,6 +120,8 @@ std::vector<std::string> ReportLines(const RunSummary& summary) {
   Lost(summary.mergedWithoutNormals, "normals");
   return lines;
 }
+
+static std::string OrNull(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
 
 std::string ToJson(const RunSummary& summary) {
   int64_t before = 0, after = 0, quads = 0;
@@ -113,8 +136,12 @@ std::string ToJson(const RunSummary& summary) {
                ", \"polygonsBefore\": " + std::to_string(object.polygonsBefore) +
                ", \"polygonsAfter\": " + std::to_string(object.polygonsAfter) +
                ", \"quadsMade\": " + std::to_string(object.quadsMade) +
-               ", \"leftAsIs\": " + (object.leftAsIs.empty() ? "null" : JsonString(object.leftAsIs)) +
-               "}";
+               ", \"leftAsIs\": " + OrNull(object.leftAsIs) +
+               ", \"layout\": " + OrNull(object.layout) + ", \"polygon0PairsWith\": " +
+               (object.polygon0PairsWith < 0 ? std::string("null")
+                                             : std::to_string(object.polygon0PairsWith)) +
+               ", \"foldedQuads\": " + std::to_string(object.foldedQuads) +
+               ", \"orderHint\": " + OrNull(object.orderHint) + "}";
   }
   std::string json = "{\n";
   json += "  \"input\": " + JsonString(summary.input) + ",\n";

@@ -17,6 +17,15 @@ struct ObjectSummary {
   int64_t quadsMade = 0;
   // Why the object was not handed to the command but written as it is; empty when it was.
   std::string leftAsIs;
+  // How the command's probes on polygon 0 read the object's pairs: "halves", "adjacent" or
+  // "none"; empty for an object the command did not walk.
+  std::string layout;
+  int64_t half = 0;                // the polygon count halved, where the layout was read
+  int64_t polygon0PairsWith = -1;  // with layout "none": the polygon polygon 0 pairs with, or -1
+  int64_t mergedQuads = 0;         // quadrangles fmhost found merged in the written faces
+  int64_t foldedQuads = 0;         // of those, the ones folded more than 60 degrees
+  // Where the object's face order is recognisably one the command does not read, what it is.
+  std::string orderHint;
 };
 
 struct RunSummary {
@@ -46,8 +55,9 @@ std::vector<int64_t> ReportedQuads(const std::vector<std::string>& consoleLines,
 // replacement character), so the result is valid JSON whatever the text holds.
 std::string JsonString(std::string_view text);
 
-// fmhost's own lines about the run, for the console: objects left as they are, attributes merged
-// faces lost.
+// fmhost's own lines about the run, for the console: per object the layout the command read (or
+// what polygon 0 paired with instead), strongly folded merges and hints on the face order; objects
+// left as they are; attributes merged faces lost.
 std::vector<std::string> ReportLines(const RunSummary& summary);
 
 // One JSON object, ending in a line end.

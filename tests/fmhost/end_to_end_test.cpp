@@ -212,8 +212,9 @@ TEST_F(FmhostTest, PlainOutputShowsConsoleStatusAndTheWrittenFile) {
                            "\nprogress: 100%\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
   }
-  EXPECT_NE(run.out.find(hyphens + "\nwrote " + Path("out.obj") +
-                         ": 1 object, 32 polygons before, 16 after\n"),
+  // fmhost's own report follows the command's, then the written file.
+  EXPECT_NE(run.out.find(hyphens + "\n'panel': pairs read as halves (polygon i with polygon i + 16)\n"
+                         "wrote " + Path("out.obj") + ": 1 object, 32 polygons before, 16 after\n"),
             std::string::npos)
       << run.out;
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
@@ -463,6 +464,40 @@ TEST_F(FmhostTest, MergedFacesOfDifferentFormsAreWrittenInTheFormTheyShare) {
   EXPECT_NE(json.out.find("\"mergedWithoutTexcoords\": 1,\n  \"mergedWithoutNormals\": 0,"),
             std::string::npos)
       << json.out;
+}
+
+// fmhost's own report says how the command read each object's pairs, and which merges look wrong.
+TEST_F(FmhostTest, TheReportSaysHowPairsWereReadAndFlagsFoldedQuads) {
+  const std::string text =
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nv 5 5 5\nv 6 5 5\nv 6 6 5\n"
+      "o roof\nf 1 2 3\nf 1 5 2\n"                     // one merge, folded at 90 degrees
+      "o apart\nf 1 2 3\nf 6 7 8\nf 6 8 7\nf 1 3 4\n"  // polygon 0 pairs with polygon 3 only
+      "o flat\nf 1 2 3\nf 1 3 4\n";
+  const std::string input = Write("why.obj", text);
+  const test::ProcessResult plain = Fmhost({input, "-o", Path("out.obj")});
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  for (const char* line :
+       {"\n'roof': pairs read as halves (polygon i with polygon i + 1)\n",
+        "\n1 of 1 quads made in 'roof' are folded more than 60\u00b0: its triangles may not come "
+        "from quadrangles\n",
+        "\n'apart': no pair layout: polygon 0 pairs with neither polygon 2 nor polygon 1, but with "
+        "polygon 3\n",
+        "\n'flat': pairs read as halves (polygon i with polygon i + 1)\n"}) {
+    EXPECT_NE(plain.out.find(line), std::string::npos) << line << "\n" << plain.out;
+  }
+  EXPECT_EQ(plain.out.find("quads made in 'flat'"), std::string::npos) << plain.out;
+  // The command's own lines are what they always are.
+  EXPECT_NE(plain.out.find("\nroof: 1 Quadrangles\n"), std::string::npos) << plain.out;
+
+  const test::ProcessResult json = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  for (const char* field :
+       {"\"quadsMade\": 1, \"leftAsIs\": null, \"layout\": \"halves\", \"polygon0PairsWith\": null, "
+        "\"foldedQuads\": 1, \"orderHint\": null}",
+        "\"quadsMade\": 0, \"leftAsIs\": null, \"layout\": \"none\", \"polygon0PairsWith\": 3, "
+        "\"foldedQuads\": 0, \"orderHint\": null}"}) {
+    EXPECT_NE(json.out.find(field), std::string::npos) << field << "\n" << json.out;
+  }
 }
 
 TEST_F(FmhostTest, AFileNameWithBlanksAroundIsFine) {

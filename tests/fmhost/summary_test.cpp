@@ -51,7 +51,17 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
   summary.output = "out.obj";
   summary.commandId = 1050896;
   summary.commandName = "Untriangulate";
-  summary.objects = {{"torus", true, 1024, 512, 512, ""}, {"panel", false, 10, 10, 0, ""}};
+  const auto Object = [](const char* name, bool selected, int64_t before, int64_t after,
+                         int64_t quads) {
+    ObjectSummary object;
+    object.name = name;
+    object.selected = selected;
+    object.polygonsBefore = before;
+    object.polygonsAfter = after;
+    object.quadsMade = quads;
+    return object;
+  };
+  summary.objects = {Object("torus", true, 1024, 512, 512), Object("panel", false, 10, 10, 0)};
   summary.seconds = 0.0123456789;
   summary.undoChecked = true;
   EXPECT_EQ(ToJson(summary),
@@ -61,9 +71,11 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
             "  \"command\": {\"id\": 1050896, \"name\": \"Untriangulate\"},\n"
             "  \"objects\": [\n"
             "    {\"name\": \"torus\", \"selected\": true, \"polygonsBefore\": 1024, "
-            "\"polygonsAfter\": 512, \"quadsMade\": 512, \"leftAsIs\": null},\n"
+            "\"polygonsAfter\": 512, \"quadsMade\": 512, \"leftAsIs\": null, "
+            "\"layout\": null, \"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null},\n"
             "    {\"name\": \"panel\", \"selected\": false, \"polygonsBefore\": 10, "
-            "\"polygonsAfter\": 10, \"quadsMade\": 0, \"leftAsIs\": null}\n"
+            "\"polygonsAfter\": 10, \"quadsMade\": 0, \"leftAsIs\": null, "
+            "\"layout\": null, \"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null}\n"
             "  ],\n"
             "  \"polygonsBefore\": 1034,\n"
             "  \"polygonsAfter\": 522,\n"
@@ -80,6 +92,53 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
   const std::string json = ToJson(summary);
   EXPECT_NE(json.find("\"objects\": [],"), std::string::npos);
   EXPECT_NE(json.find("\"undoCheck\": null"), std::string::npos);
+}
+
+TEST(Summary, ReportLinesSayWhyEachObjectGotItsQuads) {
+  const auto Object = [](const char* name, const char* layout, int64_t polygons, int64_t half,
+                         int64_t pairsWith) {
+    ObjectSummary object;
+    object.name = name;
+    object.selected = true;
+    object.polygonsBefore = polygons;
+    object.layout = layout;
+    object.half = half;
+    object.polygon0PairsWith = pairsWith;
+    return object;
+  };
+  RunSummary summary;
+  summary.objects.push_back(Object("cone", "halves", 32, 16, -1));
+  summary.objects.back().mergedQuads = 16;
+  summary.objects.back().foldedQuads = 16;
+  summary.objects.push_back(Object("grid", "adjacent", 8, 4, -1));
+  summary.objects.push_back(Object("monkey", "none", 968, 484, 37));
+  summary.objects.push_back(Object("mon\x1bkey", "none", 9, 4, 7));
+  summary.objects.back().orderHint = "second triangles follow the first ones";
+  summary.objects.push_back(Object("loner", "none", 3, 1, -1));
+  summary.objects.push_back(Object("dot", "none", 1, 0, -1));
+  ObjectSummary left = Object("pent", "", 2, 0, -1);
+  left.selected = false;
+  left.leftAsIs = "line 3 has a face of 5 corners";
+  summary.objects.push_back(left);
+  summary.objects.push_back(Object("unwalked", "", 4, 0, -1));
+  summary.mergedWithoutNormals = 3;
+  EXPECT_EQ(ReportLines(summary),
+            (std::vector<std::string>{
+                "'cone': pairs read as halves (polygon i with polygon i + 16)",
+                "16 of 16 quads made in 'cone' are folded more than 60\u00b0: its triangles may "
+                "not come from quadrangles",
+                "'grid': pairs read as adjacent (polygon i with polygon i + 1)",
+                "'monkey': no pair layout: polygon 0 pairs with neither polygon 484 nor polygon 1, "
+                "but with polygon 37",
+                "'mon\\x1bkey': no pair layout: polygon 0 pairs with neither polygon 4 nor "
+                "polygon 1, but with polygon 7",
+                "'mon\\x1bkey': second triangles follow the first ones",
+                "'loner': no pair layout: polygon 0 does not pair with polygon 1, nor with any "
+                "other polygon",
+                "'dot': no pair layout: it has fewer than two polygons",
+                "'pent' left as it is: line 3 has a face of 5 corners",
+                "3 merged faces were written without normals: only some of their corners had them",
+            }));
 }
 
 }  // namespace

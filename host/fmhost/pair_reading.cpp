@@ -1,0 +1,92 @@
+#include "host/fmhost/pair_reading.h"
+
+#include <cmath>
+
+namespace fm::host::fmhost {
+namespace {
+
+mesh::Vector3 Minus(const mesh::Vector3& a, const mesh::Vector3& b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+mesh::Vector3 Cross(const mesh::Vector3& a, const mesh::Vector3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+double Dot(const mesh::Vector3& a, const mesh::Vector3& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// The normal of a face's first three corners, not normalised; zero for a degenerate triangle.
+mesh::Vector3 Normal(const mesh::MeshFile& file, const mesh::Face& face) {
+  const auto at = [&](int k) { return file.vertices[static_cast<size_t>(face.vertex[k])]; };
+  return Cross(Minus(at(1), at(0)), Minus(at(2), at(0)));
+}
+
+bool Folded(const mesh::Vector3& n, const mesh::Vector3& m) {
+  const double lengths = std::sqrt(Dot(n, n)) * std::sqrt(Dot(m, m));
+  if (!(lengths > 0.0) || !std::isfinite(lengths)) return false;  // no direction to compare
+  return Dot(n, m) < std::cos(kFoldedDegrees * 3.14159265358979323846 / 180.0) * lengths;
+}
+
+}  // namespace
+
+bool IsTrianglePair(const PolygonRecord& first, const PolygonRecord& partner) {
+  if ((partner.a == 0 && partner.b == 0) || partner.c != partner.d) return false;
+  const int32_t corner[3] = {first.a, first.b, first.c};
+  for (int k = 0; k < 3; ++k) {
+    const int32_t from = corner[k], to = corner[(k + 1) % 3];
+    int32_t apex;
+    if (partner.b == from && partner.a == to) {
+      apex = partner.c;
+    } else if (partner.c == from && partner.b == to) {
+      apex = partner.a;
+    } else if (partner.a == from && partner.c == to) {
+      apex = partner.b;
+    } else {
+      continue;
+    }
+    if (apex >= 0) return true;
+  }
+  return false;
+}
+
+PairReading ReadPairLayout(const std::vector<PolygonRecord>& polygons) {
+  PairReading reading;
+  const size_t n = polygons.size();
+  reading.half = static_cast<int64_t>(n / 2);
+  if (n < 2) return reading;
+  if (IsTrianglePair(polygons[0], polygons[n / 2])) {
+    reading.layout = PairLayout::kHalves;
+  } else if (IsTrianglePair(polygons[0], polygons[1])) {
+    reading.layout = PairLayout::kAdjacent;
+  } else {
+    for (size_t j = 2; j < n; ++j) {
+      if (IsTrianglePair(polygons[0], polygons[j])) {
+        reading.polygon0PairsWith = static_cast<int64_t>(j);
+        break;
+      }
+    }
+  }
+  return reading;
+}
+
+FoldCount CountFolds(const mesh::MeshFile& file, const mesh::MeshObject& object,
+                     const mesh::FaceTrace& trace, size_t& next) {
+  FoldCount count;
+  const uint64_t end = uint64_t{object.firstFace} + object.faceCount;
+  for (; next < trace.rewritten.size() && trace.rewritten[next].face < end; ++next) {
+    const mesh::RewrittenFace& face = trace.rewritten[next];
+    if (face.face < object.firstFace) continue;
+    uint32_t partner = face.face;
+    for (int k = 0; k < face.corners; ++k) {
+      if (face.sourceFace[k] != face.face) partner = face.sourceFace[k];
+    }
+    if (partner == face.face) continue;  // rewritten from its own corners only: no merge
+    ++count.merged;
+    count.folded += Folded(Normal(file, file.faces[face.face]), Normal(file, file.faces[partner]));
+  }
+  return count;
+}
+
+}  // namespace fm::host::fmhost
