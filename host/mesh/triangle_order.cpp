@@ -1,6 +1,7 @@
 #include "host/mesh/triangle_order.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <string>
 #include <unordered_map>
@@ -123,10 +124,11 @@ uint32_t RecogniseRun(const std::vector<PolygonRecord>& polygons, const EdgeOwne
   int tried = 0;
   for (uint32_t j = run.begin + (length + 1) / 2; j < run.end && tried < kSplitsTried; ++j) {
     if (!IsLiveTriangle(polygons[j])) continue;
-    const uint32_t earlyEnd = run.begin + 2 * (j - run.begin) - length + 1;
+    const uint64_t early = uint64_t{run.begin} + 2 * uint64_t{j - run.begin} - length + 1;
+    const uint32_t earlyEnd = static_cast<uint32_t>(early < j ? early : j);
     uint32_t found[3];
     int candidates = 0;
-    if (!PartnersIn(polygons, edges, j, run.begin, earlyEnd < j ? earlyEnd : j, found, candidates) ||
+    if (!PartnersIn(polygons, edges, j, run.begin, earlyEnd, found, candidates) ||
         candidates == 0)
       continue;
     ++tried;
@@ -249,6 +251,7 @@ bool FormsTrianglePair(const PolygonRecord& first, const PolygonRecord& partner)
 TriangleOrderResult RecogniseTriangleOrder(const std::vector<PolygonRecord>& polygons,
                                            const std::vector<uint32_t>& runIds) {
   TriangleOrderResult result;
+  assert(runIds.size() == polygons.size() && polygons.size() < UINT32_MAX - 1);
   const uint32_t n = static_cast<uint32_t>(polygons.size());
   for (uint32_t i = 0; i < n; ++i)
     if (i == 0 || runIds[i] != runIds[i - 1]) ++result.runs;

@@ -109,6 +109,21 @@ std::vector<SourceFace> Cap(int k, int32_t base, uint32_t material) {
   return faces;
 }
 
+// The grid with each bottom tooth but the first just before the quad it pairs with, so that handed
+// over as it stands each would be merged with that quad's first triangle. The first goes last, as
+// polygon 0 would otherwise pair with polygon 1 already.
+std::vector<SourceFace> TeethBeforeTheirQuads(int w, int h) {
+  const std::vector<SourceFace> grid = Grid(w, h);
+  const std::vector<SourceFace> teeth = BottomTeeth(w, h);
+  std::vector<SourceFace> faces;
+  for (size_t i = 0; i < grid.size(); ++i) {
+    if (i > 0 && i < teeth.size()) faces.push_back(teeth[i]);
+    faces.push_back(grid[i]);
+  }
+  faces.push_back(teeth[0]);
+  return faces;
+}
+
 std::vector<SourceFace> Join(std::vector<SourceFace> a, const std::vector<SourceFace>& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -156,6 +171,8 @@ TEST(TriangleOrderTest, RecognisesEveryQuadOfSecondsAfterFirsts) {
          return Join(g, BottomTeeth(4, 3, 2));
        }()),
        4},
+      {"natives just before the quads they pair with",
+       SecondsAfterFirsts(TeethBeforeTheirQuads(4, 3)), 16},
       {"the last quad's second triangle dropped",
        SecondsAfterFirsts(Join(Grid(4, 3), BottomTeeth(4, 3)), 11), 16},
   };
@@ -174,22 +191,28 @@ TEST(TriangleOrderTest, RecognisesEveryQuadOfSecondsAfterFirsts) {
 // and merge exactly the recognised pairs (checked with the pair rule alone, independently of the
 // recogniser's own check).
 TEST(TriangleOrderTest, HandOverOrderMakesTheCommandMergeExactlyThePairs) {
-  const Triangulated mesh = SecondsAfterFirsts(Join(BottomTeeth(5, 2), Grid(5, 2)));
-  const TriangleOrderResult r = RecogniseTriangleOrder(mesh.polygons, mesh.runIds);
-  ASSERT_EQ(r.order, TriangleOrder::kRecognised);
-  std::vector<PolygonRecord> handed;
-  for (const uint32_t i : r.handOver) handed.push_back(mesh.polygons[i]);
-  ASSERT_FALSE(FormsTrianglePair(handed[0], handed[handed.size() / 2]));
-  ASSERT_TRUE(FormsTrianglePair(handed[0], handed[1]));
-  std::set<std::pair<uint32_t, uint32_t>> merged;
-  for (size_t i = 0; i + 1 < handed.size(); ++i) {
-    if (handed[i].c != handed[i].d || handed[i].a == handed[i].b) continue;
-    if (!FormsTrianglePair(handed[i], handed[i + 1])) continue;
-    merged.emplace(r.handOver[i], r.handOver[i + 1]);
-    handed[i].d = -1;
-    handed[i + 1] = PolygonRecord{};
+  const std::vector<std::pair<std::string, Triangulated>> cases = {
+      {"natives first", SecondsAfterFirsts(Join(BottomTeeth(5, 2), Grid(5, 2)))},
+      {"natives before their quads", SecondsAfterFirsts(TeethBeforeTheirQuads(5, 2))},
+  };
+  for (const auto& [name, mesh] : cases) {
+    SCOPED_TRACE(name);
+    const TriangleOrderResult r = RecogniseTriangleOrder(mesh.polygons, mesh.runIds);
+    ASSERT_EQ(r.order, TriangleOrder::kRecognised);
+    std::vector<PolygonRecord> handed;
+    for (const uint32_t i : r.handOver) handed.push_back(mesh.polygons[i]);
+    ASSERT_FALSE(FormsTrianglePair(handed[0], handed[handed.size() / 2]));
+    ASSERT_TRUE(FormsTrianglePair(handed[0], handed[1]));
+    std::set<std::pair<uint32_t, uint32_t>> merged;
+    for (size_t i = 0; i + 1 < handed.size(); ++i) {
+      if (handed[i].c != handed[i].d || handed[i].a == handed[i].b) continue;
+      if (!FormsTrianglePair(handed[i], handed[i + 1])) continue;
+      merged.emplace(r.handOver[i], r.handOver[i + 1]);
+      handed[i].d = -1;
+      handed[i + 1] = PolygonRecord{};
+    }
+    EXPECT_EQ(merged, mesh.quads);
   }
-  EXPECT_EQ(merged, mesh.quads);
 }
 
 TEST(TriangleOrderTest, OrdersTheCommandReadsStayAsTheyAre) {
