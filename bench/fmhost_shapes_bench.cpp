@@ -1,6 +1,7 @@
 // fmhost end to end on OBJ files of unusual shape, each at two sizes a doubling apart: many
-// one-face objects, one `g` line naming many groups, and a group per face. A run that stays linear
-// in the file's size takes about twice as long at the larger size; a ratio near 4 means quadratic.
+// one-face objects, many two-triangle objects, one `g` line naming many groups, and a group per
+// face. A run that stays linear in the file's size takes about twice as long at the larger size; a
+// ratio near 4 means quadratic.
 //
 //   fmhost_shapes_bench [scale]     (scale multiplies every size; default 1)
 //
@@ -24,6 +25,15 @@ void OneFaceObjects(std::ofstream& out, long count) {
   for (long i = 0; i < count; ++i) {
     out << "o part" << i << "\nv " << i << " 0 0\nv " << i << " 1 0\nv " << i + 1 << " 0 0\n"
         << "f -3 -2 -1\n";
+  }
+}
+
+// `count` objects of one quadrangle split into two triangles, each object with its own four
+// vertices: the command merges every object, so each one is also captured for undo.
+void TwoTriangleObjects(std::ofstream& out, long count) {
+  for (long i = 0; i < count; ++i) {
+    out << "o quad" << i << "\nv " << i << " 0 0\nv " << i + 1 << " 0 0\nv " << i + 1
+        << " 1 0\nv " << i << " 1 0\nf -4 -3 -2\nf -4 -2 -1\n";
   }
 }
 
@@ -76,6 +86,7 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
   const Shape shapes[] = {
       {"one-face objects", 100'000, OneFaceObjects},
+      {"two-triangle objects", 25'000, TwoTriangleObjects},
       {"names on one g line", 80'000, ManyNamesOnOneLine},
       {"a group per face", 40'000, GroupPerFace},
   };

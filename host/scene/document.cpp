@@ -22,6 +22,7 @@ Document::Document(std::string name) : name_(std::move(name)) {}
 
 Object& Document::AddObject(std::unique_ptr<Object> object, Object* parent) {
   if (parent) return parent->AddChild(std::move(object));
+  object->document_ = this;
   roots_.push_back(std::move(object));
   Node::LinkAppended(roots_);
   return *roots_.back();

@@ -15,6 +15,8 @@
 
 namespace fm::host {
 
+class Document;
+
 // The state an undo step brings back: geometry, polygon selection and the data of every tag the
 // object carried when it was captured.
 struct ObjectState {
@@ -29,6 +31,8 @@ class Object : public Node {
   Object(int32_t type, std::string name);
 
   Object* Parent() const { return parent_; }
+  // The document the object is a top-level object of; null for a child or a detached object.
+  const Document* TopLevelOf() const { return document_; }
   const std::vector<std::unique_ptr<Object>>& Children() const { return children_; }
   const std::vector<std::unique_ptr<Tag>>& Tags() const { return tags_; }
 
@@ -55,7 +59,9 @@ class Object : public Node {
   virtual void Restore(const ObjectState& state);
 
  private:
+  friend class Document;
   Object* parent_ = nullptr;
+  const Document* document_ = nullptr;
   bool selected_ = false;
   std::vector<std::unique_ptr<Object>> children_;
   std::vector<std::unique_ptr<Tag>> tags_;

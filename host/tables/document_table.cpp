@@ -13,13 +13,12 @@ Document* AsDocument(void* document, const char* entry) {
   return static_cast<Document*>(document);
 }
 
+// Costs the object's depth, not the document's size: a command that captures every one of many
+// objects stays linear.
 bool BelongsTo(const Object& object, const Document& document) {
   const Object* root = &object;
   while (root->Parent()) root = root->Parent();
-  for (const auto& top : document.Objects()) {
-    if (top.get() == root) return true;
-  }
-  return false;
+  return root->TopLevelOf() == &document;
 }
 
 void Record(UiEventKind kind, const void* subject, int32_t value = 0, std::string text = {}) {

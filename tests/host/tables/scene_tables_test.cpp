@@ -302,5 +302,23 @@ TEST_F(SceneTables, UndoStepsThatCannotBeRecordedAsAskedAreDiagnosed) {
   EXPECT_TRUE(Diagnosed("no undo group is open"));
 }
 
+TEST_F(SceneTables, UndoAddFindsAnObjectByItsTopLevelAncestor) {
+  Object& group = doc().AddGroupObject("group");
+  Object& inner = doc().AddGroupObject("inner", &group);
+  PolygonObject& deep = Mesh("deep", 2, &inner);
+  Document& home = doc();
+  Document& other = env.NewDocument("other");
+  PolygonObject& foreign = Mesh("foreign", 2, &other.AddGroupObject("elsewhere"));
+  view.UndoStart(&home);
+  view.UndoAdd(&home, 40, &deep);
+  EXPECT_TRUE(env.Diagnostics().empty());
+  view.UndoAdd(&home, 40, &foreign);
+  EXPECT_TRUE(Diagnosed("\"foreign\" is not in this document"));
+  view.UndoEnd(&home);
+  ASSERT_EQ(home.Undo().Groups().size(), 1u);
+  ASSERT_EQ(home.Undo().Groups()[0].size(), 1u);
+  EXPECT_EQ(home.Undo().Groups()[0][0].object, &deep);
+}
+
 }  // namespace
 }  // namespace fm::host::testkit
