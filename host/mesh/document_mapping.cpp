@@ -54,14 +54,11 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
       object.Points().push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
     }
     ReserveLarge(object.Polygons(), source.faceCount);
-    std::vector<uint8_t>& bytes = uvw.Bytes();
-    ReserveLarge(bytes, size_t{source.faceCount} * sizeof(UvwRecord));
+    uvw.Reserve(static_cast<int32_t>(source.faceCount));
     for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
       const Face& face = mesh.faces[f];
       object.Polygons().push_back(LocalPolygon(face, local));
-      const UvwRecord record = Origins(f, face.IsTriangle());
-      const auto* raw = reinterpret_cast<const uint8_t*>(&record);
-      bytes.insert(bytes.end(), raw, raw + sizeof record);
+      uvw.Append(Origins(f, face.IsTriangle()));
     }
     added.push_back(&object);
   }
@@ -107,7 +104,8 @@ std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonOb
         return Where(object) + "polygon " + std::to_string(i) + " differs";
       }
       const UvwRecord expected = Origins(source.firstFace + i, face.IsTriangle());
-      if (std::memcmp(uvw->Record(static_cast<int32_t>(i)), &expected, sizeof expected) != 0) {
+      const UvwRecord actual = uvw->Get(static_cast<int32_t>(i));
+      if (std::memcmp(&actual, &expected, sizeof expected) != 0) {
         return Where(object) + "the UVW corners of polygon " + std::to_string(i) + " differ";
       }
     }

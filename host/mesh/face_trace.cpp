@@ -1,7 +1,5 @@
 #include "host/mesh/face_trace.h"
 
-#include <cstring>
-
 #include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 #include "host/scene/tags.h"
@@ -41,21 +39,22 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
   int64_t previous = -1;
   for (int32_t w = 0; w < count; ++w) {
     const PolygonRecord& polygon = object.Polygons()[static_cast<size_t>(w)];
-    UvwRecord corners;
-    std::memcpy(&corners, uvw->Record(w), sizeof corners);
+    const UvwRecord corners = uvw->Get(w);
     const int32_t points[4] = {polygon.a, polygon.b, polygon.c, polygon.d};
     const fm::host::Vector3* origins[4] = {&corners.a, &corners.b, &corners.c, &corners.d};
     RewrittenFace traced;
-    const std::string which = where + "polygon " + std::to_string(w);
+    // Only a failure needs the polygon's name; building it for every polygon would cost one
+    // allocation per face of the file.
+    const auto which = [&] { return where + "polygon " + std::to_string(w); };
     for (int k = 0; k < 4; ++k) {
       uint32_t face = 0, corner = 0;
       if (!DecodeOrigin(*origins[k], mesh, source, face, corner)) {
-        error = which + " has a corner that names no face of the object";
+        error = which() + " has a corner that names no face of the object";
         return false;
       }
       if (points[k] < 0 || static_cast<size_t>(points[k]) >= source.pointVertex.size() ||
           source.pointVertex[static_cast<size_t>(points[k])] != mesh.faces[face].vertex[corner]) {
-        error = which + " has a corner whose point is not the vertex its face has there";
+        error = which() + " has a corner whose point is not the vertex its face has there";
         return false;
       }
       traced.sourceFace[k] = face;
@@ -63,7 +62,7 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
     }
     traced.face = traced.sourceFace[0];
     if (static_cast<int64_t>(traced.face) <= previous) {
-      error = which + " is out of the order of the faces it came from";
+      error = which() + " is out of the order of the faces it came from";
       return false;
     }
     previous = traced.face;
@@ -72,7 +71,7 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
       for (int e = 0; e < k; ++e) earlier = earlier || traced.sourceFace[e] == traced.sourceFace[k];
       if (earlier) continue;
       if (used[traced.sourceFace[k]]) {
-        error = which + " takes a corner of a face another polygon came from";
+        error = which() + " takes a corner of a face another polygon came from";
         return false;
       }
     }

@@ -45,24 +45,47 @@ class VariableTag : public Tag {
 
   ElementKind Element() const { return element_; }
   int32_t RecordSize() const { return recordSize_; }
-  int32_t Count() const;
+  virtual int32_t Count() const;
+
+  // Copies one record out of / into the tag (RecordSize() bytes); false, copying nothing, when the
+  // index is out of range.
+  virtual bool Read(int32_t index, void* out) const;
+  virtual bool Write(int32_t index, const void* in);
+
+  // The records as plain bytes, writable in place (until the count changes). A tag that keeps its
+  // records in a form of its own turns them into plain bytes for good first.
   uint8_t* Record(int32_t index);  // null when the index is out of range
   const uint8_t* Record(int32_t index) const;
-  std::vector<uint8_t>& Bytes() { return bytes_; }
-  const std::vector<uint8_t>& Bytes() const { return bytes_; }
-  void SetCount(int32_t count);
+  std::vector<uint8_t>& Bytes();
+  const std::vector<uint8_t>& Bytes() const;
+
+  virtual void SetCount(int32_t count);
 
   void FollowResize(int32_t points, int32_t polygons) override;
   std::unique_ptr<Tag> Clone() const override;
   void Restore(const Tag& saved) override;
 
+ protected:
+  // Called before the plain bytes are handed out or written; writes any other form into them.
+  virtual void ToBytes() const {}
+  // The plain bytes as they stand, without ToBytes().
+  std::vector<uint8_t>& StoredBytes() const { return bytes_; }
+
  private:
   ElementKind element_;
   int32_t recordSize_;
-  std::vector<uint8_t> bytes_;
+  // Mutable because const readers of the plain bytes may have to produce them from another form;
+  // the records' values do not change by it.
+  mutable std::vector<uint8_t> bytes_;
 };
 
 // Texture coordinates: one UvwRecord per polygon.
+//
+// Records whose corners are all of the form (f, k, 0) with whole numbers 0 <= f < 2^30 and
+// 0 <= k < 4 (fmhost's corner origins, and zeroed records) are kept as one 32-bit number per corner,
+// a sixth of the doubles' size; Get, Read and Count give them exactly as written. The first record
+// written that does not fit, or any call for the plain bytes, turns the tag into plain UvwRecords
+// for good (a Restore from a copy taken before puts the compact form back).
 class UvwTag : public VariableTag {
  public:
   explicit UvwTag(int32_t polygons = 0, std::string name = {});
@@ -70,8 +93,31 @@ class UvwTag : public VariableTag {
   // Out-of-range indices: Get gives zeros, Set changes nothing and answers false.
   UvwRecord Get(int32_t index) const;
   bool Set(int32_t index, const UvwRecord& record);
+  // Adds a record after the last one (room for `count` records is made ahead by Reserve).
+  void Append(const UvwRecord& record);
+  void Reserve(int32_t count);
 
+  // True while the records are kept in the compact form.
+  bool Compact() const { return compact_; }
+
+  int32_t Count() const override;
+  bool Read(int32_t index, void* out) const override;
+  bool Write(int32_t index, const void* in) override;
+  void SetCount(int32_t count) override;
   std::unique_ptr<Tag> Clone() const override;
+  void Restore(const Tag& saved) override;
+
+ private:
+  struct CompactRecord {
+    uint32_t corner[4];  // face << 2 | corner
+  };
+  static bool Pack(const UvwRecord& record, CompactRecord& out);
+  static UvwRecord Unpack(const CompactRecord& record);
+
+  void ToBytes() const override;
+
+  mutable bool compact_ = true;
+  mutable std::vector<CompactRecord> records_;
 };
 
 // A named selection of points or polygons (type 5673 for polygons).

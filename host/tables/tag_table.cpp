@@ -1,6 +1,4 @@
 // TagTable: the selection of a selection tag and the per-polygon records of a UVW tag.
-#include <cstring>
-
 #include "host/scene/tags.h"
 #include "host/tables/entry_support.h"
 #include "host/tables/table_image.h"
@@ -44,25 +42,21 @@ void* TagGetDataHandle(void* tag) {
 void UvwGet(void* handle, int32_t index, UvwRecord* out) {
   if (!handle || !out) return Diagnose("UvwGet: null handle or record");
   auto* data = static_cast<VariableTag*>(handle);
-  const uint8_t* record = data->RecordSize() == sizeof(UvwRecord) ? data->Record(index) : nullptr;
-  if (!record) {
+  if (data->RecordSize() != sizeof(UvwRecord) || !data->Read(index, out)) {
     *out = UvwRecord{};
     return Diagnose("UvwGet: no UVW record " + std::to_string(index) + " (the tag holds " +
                     std::to_string(data->Count()) + ")");
   }
-  std::memcpy(out, record, sizeof(UvwRecord));
 }
 
 // An index outside the records changes nothing (diagnosed).
 void UvwSet(void* handle, int32_t index, const UvwRecord* in) {
   if (!handle || !in) return Diagnose("UvwSet: null handle or record");
   auto* data = static_cast<VariableTag*>(handle);
-  uint8_t* record = data->RecordSize() == sizeof(UvwRecord) ? data->Record(index) : nullptr;
-  if (!record) {
+  if (data->RecordSize() != sizeof(UvwRecord) || !data->Write(index, in)) {
     return Diagnose("UvwSet: no UVW record " + std::to_string(index) + " (the tag holds " +
                     std::to_string(data->Count()) + ")");
   }
-  std::memcpy(record, in, sizeof(UvwRecord));
 }
 
 }  // namespace
