@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # fmhost end to end on triangulated tori (per-corner texture coordinates, two groups) from 20
 # thousand to 20 million triangles. Prints per size: read, command and write seconds (fmhost's own
-# --json figures), total seconds and peak resident memory of the whole process (/usr/bin/time), and
-# the total time per triangle relative to the smallest size (flat means linear).
+# --json figures), the rest of the run (loading the modules, building the document, tracing the
+# result, letting it go), total seconds and peak resident memory of the whole process
+# (/usr/bin/time), time and memory per triangle, and the yardstick: a Python loop over the file's
+# lines, timed right before, with fmhost's total as a multiple of it. The last two columns are the
+# time and memory per triangle relative to the smallest size (flat means linear).
 #
 #   bench/fmhost_bench.sh [BUILD_DIR]          default: build/linux
 #   FMHOST_BEFORE=/path/to/other/fmhost ...    also runs another fmhost on the same files, each size
@@ -30,30 +33,47 @@ field() {  # name json -> value
   sed -n "s/^  \"$1\": \\([0-9.e+-]*\\),*$/\\1/p" <<<"$2"
 }
 
-run() {  # label fmhost plugins file triangles
-  local label=$1 exe=$2 plugins=$3 file=$4 triangles=$5 json timing wall peak
+yardstick() {  # file -> seconds of a Python loop over its lines
+  python3 - "$1" <<'PY'
+import sys, time
+start = time.perf_counter()
+lines = 0
+with open(sys.argv[1], "rb") as f:
+    for line in f:
+        lines += 1
+print(f"{time.perf_counter() - start:.3f}")
+PY
+}
+
+run() {  # label fmhost plugins file triangles yardstick-seconds
+  local label=$1 exe=$2 plugins=$3 file=$4 triangles=$5 python=$6 json timing wall peak
   timing=$(mktemp)
   json=$(/usr/bin/time -f "%e %M" -o "$timing" "$exe" "$file" -o "$dir/out.obj" --json \
            --plugins "$plugins" 2>/dev/null)
   read -r wall peak <"$timing"
   rm -f "$timing" "$dir/out.obj"
-  local read_s command_s write_s per
+  local read_s command_s write_s
   read_s=$(field readSeconds "$json"); command_s=$(field seconds "$json")
   write_s=$(field writeSeconds "$json")
-  per=$(awk -v w="$wall" -v n="$triangles" 'BEGIN { printf "%.1f", w * 1e9 / n }')
-  printf '%-7s %10s %8s %8s %8s %8s %9s %8s\n' "$label" "$triangles" "${read_s:--}" \
-    "${command_s:--}" "${write_s:--}" "$wall" "$((peak / 1024))" "$per"
+  awk -v label="$label" -v n="$triangles" -v r="${read_s:-0}" -v c="${command_s:-0}" \
+      -v w="${write_s:-0}" -v wall="$wall" -v peak="$peak" -v py="$python" 'BEGIN {
+    printf "%-7s %10s %7.3f %7.3f %7.3f %7.3f %7.2f %8d %7.1f %6.1f %7.3f %6.2f\n", label, n, r, c,
+      w, wall - r - c - w, wall, peak / 1024, wall * 1e9 / n, peak * 1024 / n, py,
+      (py > 0 ? wall / py : 0) }'
 }
 
-printf '%-7s %10s %8s %8s %8s %8s %9s %8s %6s\n' fmhost triangles read command write total \
-  "peak MB" "ns/tri" ratio
+printf '%-7s %10s %7s %7s %7s %7s %7s %8s %7s %6s %7s %6s %6s %6s\n' fmhost triangles read command \
+  write rest total "peak MB" ns/tri B/tri python xpython t-flat m-flat
 for triangles in $sizes; do
   file="$dir/torus-$triangles.obj"
   [ -s "$file" ] || "$build/bench/make_torus_obj" $(dimensions "$triangles") "$file"
-  run this "$build/host/fmhost/fmhost" "$build/plugins" "$file" "$triangles"
+  cat "$file" >/dev/null  # every run reads the file from the page cache
+  python=$(yardstick "$file")
+  run this "$build/host/fmhost/fmhost" "$build/plugins" "$file" "$triangles" "$python"
   if [ -n "${FMHOST_BEFORE:-}" ]; then
-    run other "$FMHOST_BEFORE" "$(dirname "$FMHOST_BEFORE")/../../plugins" "$file" "$triangles"
+    run other "$FMHOST_BEFORE" "$(dirname "$FMHOST_BEFORE")/../../plugins" "$file" "$triangles" \
+      "$python"
   fi
 done | awk '
-  !($1 in base) { base[$1] = $8 }
-  { printf "%s %6.2f\n", $0, $8 / base[$1] }'
+  !($1 in time) { time[$1] = $9; memory[$1] = $10 }
+  { printf "%s %6.2f %6.2f\n", $0, $9 / time[$1], $10 / memory[$1] }'
