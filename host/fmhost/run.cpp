@@ -24,6 +24,7 @@
 #include "host/mesh/obj_writer.h"
 #include "host/mesh/output_file.h"
 #include "host/mesh/printable.h"
+#include "host/mesh/triangle_order.h"
 #include "host/tables/environment.h"
 
 namespace fm::host::fmhost {
@@ -265,6 +266,7 @@ int Run(const Options& options, Streams& streams) {
     std::vector<std::string> walked;
     // How the command will read each walked object's pairs, asked before it changes them.
     std::vector<PairReading> readings(objects.size());
+    std::vector<std::string> orderHints(objects.size());
     for (size_t o = 0; o < objects.size(); ++o) {
       PolygonObject* object = objects[o];
       bool selected = options.select.empty();
@@ -274,6 +276,15 @@ int Run(const Options& options, Streams& streams) {
       // comes back re-encoded, byte by byte.
       if (selected) walked.push_back(RoundTripUtf8(object->Name()));
       if (selected) readings[o] = ReadPairLayout(object->Polygons());
+      // Where the command finds no layout, say whether the file's order is one it could be
+      // handed over in instead. The reader keeps no material runs yet, so the object counts as one.
+      if (selected && readings[o].layout == PairLayout::kNone) {
+        const mesh::TriangleOrderResult order = mesh::RecogniseTriangleOrder(
+            object->Polygons(), std::vector<uint32_t>(object->Polygons().size(), 0));
+        if (order.order == mesh::TriangleOrder::kRecognised)
+          orderHints[o] =
+              "faces ordered with " + order.description + ", which the command does not read";
+      }
     }
 
     // A file without faces and objects leaves nothing to select, and nothing to change: the
@@ -342,6 +353,7 @@ int Run(const Options& options, Streams& streams) {
                                                                   : "none";
         object.half = reading.half;
         object.polygon0PairsWith = reading.polygon0PairsWith;
+        object.orderHint = orderHints[o];
         object.mergedQuads = folds.merged;
         object.foldedQuads = folds.folded;
       }

@@ -500,6 +500,22 @@ TEST_F(FmhostTest, TheReportSaysHowPairsWereReadAndFlagsFoldedQuads) {
   }
 }
 
+// Two quads whose second triangles follow a triangle that never was one: the command reads no
+// layout, and fmhost says which order the faces are in.
+TEST_F(FmhostTest, TheReportNamesAnOrderTheCommandDoesNotRead) {
+  const std::string text =
+      "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\nv 1 -1 0\n"
+      "o grid\nf 1 2 5\nf 2 3 6\nf 3 2 7\nf 1 5 4\nf 2 6 5\n";
+  const std::string input = Write("order.obj", text);
+  const test::ProcessResult json = Fmhost({input, "-o", Path("out.obj"), "--json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_NE(json.out.find("\"layout\": \"none\", \"polygon0PairsWith\": 3, \"foldedQuads\": 0, "
+                          "\"orderHint\": \"faces ordered with second triangles from polygon 3 "
+                          "on, which the command does not read\"}"),
+            std::string::npos)
+      << json.out;
+}
+
 TEST_F(FmhostTest, AFileNameWithBlanksAroundIsFine) {
   const QuadMesh panel = examples::Panel(2, 2);
   std::string text = examples::TriangulatedObj(panel, examples::Split::kSideBySide);
