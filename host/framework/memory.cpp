@@ -19,6 +19,7 @@ struct Heap {
   std::map<const void*, Block> blocks;
   uint64_t serial = 0;
   int64_t foreignFrees = 0;
+  int64_t nullDestructorFrees = 0;
   FaultSwitch fault;
 };
 
@@ -48,6 +49,7 @@ void HostFreeWithDestructor(void* object, void (*destructor)(void*)) {
       ++heap.foreignFrees;
       return;
     }
+    if (destructor == nullptr) ++heap.nullDestructorFrees;
   }
   // Outside the lock: a destructor may free further blocks of its own.
   if (destructor != nullptr) destructor(object);
@@ -77,6 +79,12 @@ int64_t ForeignFreeCount() {
   return heap.foreignFrees;
 }
 
+int64_t NullDestructorFreeCount() {
+  Heap& heap = TheHeap();
+  std::lock_guard<std::mutex> lock(heap.mutex);
+  return heap.nullDestructorFrees;
+}
+
 FaultSwitch& AllocationFault() { return TheHeap().fault; }
 
 void ResetMemoryCounters() {
@@ -84,6 +92,7 @@ void ResetMemoryCounters() {
   heap.fault.Off();
   std::lock_guard<std::mutex> lock(heap.mutex);
   heap.foreignFrees = 0;
+  heap.nullDestructorFrees = 0;
 }
 
 }  // namespace fm::host

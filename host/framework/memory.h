@@ -21,8 +21,10 @@ struct AllocationRecord {
 // allocation fault switch refuses. A size of 0 gives a valid, distinct block.
 void* HostAllocClear(int64_t size, const char* file, int64_t line);
 
-// Runs `destructor` (when not null) on `object`, then frees it. Null is ignored. A pointer that is
-// not a live host block is neither destructed nor freed; it is counted as a foreign free.
+// Runs `destructor` on `object`, then frees it. Null is ignored. A pointer that is not a live host
+// block is neither destructed nor freed; it is counted as a foreign free. A real host calls the
+// destructor it is given, so a null one would crash it: here it is counted instead, and the block
+// is freed.
 void HostFreeWithDestructor(void* object, void (*destructor)(void*));
 
 // Blocks alive now, and their records in allocation order.
@@ -32,10 +34,13 @@ std::vector<AllocationRecord> LiveAllocations();
 // Frees refused because the pointer was not a live host block.
 int64_t ForeignFreeCount();
 
+// Frees of live blocks that came without a destructor.
+int64_t NullDestructorFreeCount();
+
 // Makes AllocClear refuse (all, or the Nth call).
 FaultSwitch& AllocationFault();
 
-// Forgets the foreign-free count and turns the fault switch off. Live blocks stay recorded.
+// Forgets the foreign-free and null-destructor counts and turns the fault switch off. Live blocks stay recorded.
 void ResetMemoryCounters();
 
 }  // namespace fm::host

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "host/framework/errors.h"
+
 namespace fm::host::records {
 
 // Text plus packed word: (length << 44) | 43-bit multiply-by-31 hash; bit 43 marks owned text.
@@ -115,7 +117,7 @@ struct DeclarationRecord {
 struct InitializationRecord {
   EntityHead head;
   const char* source;
-  void* (*init)();  // returns an error pointer; null is success
+  ErrorValue (*init)();  // gives an error by value (hidden result slot); null is success
   void (*free)();
 };
 

@@ -36,19 +36,22 @@ HostString* Alloc() {
   return NewString(std::u32string());
 }
 
-// Replaces the contents with `text` decoded as UTF-8 (`length` -1: up to the NUL). Returns null on
-// success; an error leaves the string unchanged: null self or text, a decoding other than the
-// host's UTF-8 object, a negative length other than -1, or text that is not valid UTF-8.
-void* SetCString(HostString* self, const char* text, int64_t length, const void* decoding) {
-  if (self == nullptr || self == EmptyString()) return const_cast<HostError*>(NullptrError());
-  if (text == nullptr && length != 0) return const_cast<HostError*>(NullptrError());
-  if (decoding != Utf8Decoding() || length < -1)
-    return const_cast<HostError*>(IllegalArgumentError());
+// Replaces the contents with `text` decoded as UTF-8 (`length` -1: up to the NUL). The decoding is
+// a reference class taken by const reference: the address of the caller's word holding the
+// decoding object. Gives null on success; an error leaves the string unchanged: null self or
+// text, a decoding other than the host's UTF-8 object, a negative length other than -1, or text
+// that is not valid UTF-8.
+ErrorValue SetCString(HostString* self, const char* text, int64_t length,
+                      const ObjectRef& decoding) {
+  if (self == nullptr || self == EmptyString()) return ErrorValue(NullptrError());
+  if (text == nullptr && length != 0) return ErrorValue(NullptrError());
+  if (decoding.Get() != Utf8Decoding() || length < -1)
+    return ErrorValue(IllegalArgumentError());
   const size_t size = length == -1 ? std::strlen(text) : static_cast<size_t>(length);
   std::optional<std::u32string> decoded = DecodeUtf8(std::string_view(text ? text : "", size));
-  if (!decoded) return const_cast<HostError*>(UnicodeDecodingError());
+  if (!decoded) return ErrorValue(UnicodeDecodingError());
   Text(self) = std::move(*decoded);
-  return nullptr;
+  return ErrorValue();
 }
 
 }  // namespace

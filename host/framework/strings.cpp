@@ -81,9 +81,11 @@ HostString* NewString(std::u32string text) {
   return string;
 }
 
-HostString* EmptyString() {
-  static HostString* empty = Construct(std::u32string(), kEmptyStringWord);
-  return empty;
+HostString* EmptyString() { return *EmptyStringHolder(); }
+
+HostString* const* EmptyStringHolder() {
+  static HostString* const empty = Construct(std::u32string(), kEmptyStringWord);
+  return &empty;
 }
 
 bool IsHostString(const HostString* string) {

@@ -19,6 +19,8 @@ HostString* NewString(std::u32string text);
 // The shared empty string handed out as StringTable entry 0. Never freed; its reference word is
 // kept far above any count a module could release.
 HostString* EmptyString();
+// The host's word holding the shared empty string: StringTable entry 0 is its address.
+HostString* const* EmptyStringHolder();
 
 // UTF-8 text of the string; "" for null.
 std::string ToUtf8(const HostString* string);

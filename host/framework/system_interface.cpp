@@ -15,15 +15,16 @@ void* AllocClear(int64_t size, const records::AllocationSite* site) {
   return HostAllocClear(size, site ? site->file : nullptr, site ? site->line : 0);
 }
 
-// Runs the destructor (may be null), then frees. Null objects are ignored.
+// Runs the destructor, then frees. Null objects are ignored. A host calls the destructor it is
+// handed, so a null one is a fault of the module's (diagnosed; the block is still freed).
 void FreeWithDestructorI(void* object, void (*destructor)(void*)) {
   HostFreeWithDestructor(object, destructor);
 }
 
-// Records the entry; writes a value set for its name through the entry's variable. Returns an
-// error pointer (null on success); the entry need not outlive the call.
-void* ConfigurationRegister(const records::ConfigurationEntry* entry) {
-  return const_cast<void*>(RegisterConfiguration(entry));
+// Records the entry; writes a value set for its name through the entry's variable. Gives an
+// error by value (null on success); the entry need not outlive the call.
+ErrorValue ConfigurationRegister(const records::ConfigurationEntry* entry) {
+  return ErrorValue(RegisterConfiguration(entry));
 }
 
 // The channels the host wants to see.

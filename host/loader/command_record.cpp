@@ -13,9 +13,11 @@ uint64_t Word(const std::vector<uint8_t>& bytes, uint32_t offset) {
   return word;
 }
 
-// Operation 7's result, received as the host's string class by value: the compiler passes the
-// result slot (Itanium: ahead of the object, for the member call; Windows: ahead of the object, for
-// the plain entry function) and the module constructs the string there.
+// Operation 7 gives the host's string class by value, which the entry receives as a member
+// returning a class. On the Itanium layout the compiler passes that result slot ahead of the
+// object for the member call. A host built by Microsoft's compiler calls the Windows entry with
+// the object first, the result slot second, then the two arguments, and gets the slot back; mingw's
+// g++ would order a member's slot the other way, so the Windows call is spelt out.
 
 #ifdef _WIN32
 
@@ -25,6 +27,15 @@ R Call(const uint8_t* entry, void* object, void* a, void* b) {
   Function function;
   std::memcpy(&function, entry, sizeof function);
   return function(object, a, b);
+}
+
+StringValue CallStringOperation(const uint8_t* entry, void* object, void* a, void* b) {
+  using Function = HostString** (*)(void* object, HostString** result, void* a, void* b);
+  Function function;
+  std::memcpy(&function, entry, sizeof function);
+  HostString* result = nullptr;
+  function(object, &result, a, b);
+  return StringValue(result);
 }
 
 #else
@@ -40,6 +51,10 @@ R Call(const uint8_t* entry, void* object, void* a, void* b) {
   Member member;
   std::memcpy(&member, entry, sizeof member);
   return (static_cast<AnyCommand*>(object)->*member)(a, b);
+}
+
+StringValue CallStringOperation(const uint8_t* entry, void* object, void* a, void* b) {
+  return Call<StringValue>(entry, object, a, b);
 }
 
 #endif
@@ -100,7 +115,7 @@ std::optional<bool> CommandRecord::BoolOperation(int slot, void* document, void*
 std::optional<HostString*> CommandRecord::StringOperation(void* document, void* parent) const {
   const uint8_t* entry = Entry(7);
   if (entry == nullptr) return std::nullopt;
-  return Call<StringValue>(entry, Object(), document, parent).Take();
+  return CallStringOperation(entry, Object(), document, parent).Take();
 }
 
 bool CommandRecord::Release() {

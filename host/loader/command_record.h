@@ -2,7 +2,9 @@
 // A command's registration record as the host keeps it (a copy of the module's bytes), and the
 // calls the host makes through it. The host knows nothing of the module's command class: it calls
 // each operation through the record's entry for it, exactly as the application does.
-//   Windows x64: 384 bytes; entries are 8-byte plain functions R (*)(void* object, void*, void*).
+//   Windows x64: 384 bytes; entries are 8-byte code addresses the host calls as members of the
+//   object under Microsoft's convention: R (*)(void* object, void*, void*), and for operation 7,
+//   which gives a string by value, HostString** (*)(void* object, HostString** slot, void*, void*).
 //   Itanium: 768 bytes; entries are 16-byte pointers to members, called as (object->*entry)(a, b).
 // The release entry at 0x08 is a plain function void (*)(void* object) in both layouts.
 

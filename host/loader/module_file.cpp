@@ -137,8 +137,7 @@ bool ModuleFile::RunInitHooks(std::string* error) {
   for (; hooksRun_ < hooks_.size(); ++hooksRun_) {
     records::InitializationRecord* hook = hooks_[hooksRun_];
     if (hook->init == nullptr) continue;
-    if (void* failure = hook->init()) {
-      (void)failure;
+    if (const ErrorValue failure = hook->init()) {
       *error = "\"" + Path() + "\": initialisation hook of \"" +
                std::string(hook->source ? hook->source : "") + "\" failed";
       SetConfigurationOwner(std::string());

@@ -136,6 +136,11 @@ HostString* ResourceSet::Find(int32_t id) const {
   return it == strings_.end() ? nullptr : it->second;
 }
 
+HostString* const* ResourceSet::Holder(int32_t id) const {
+  const auto it = strings_.find(id);
+  return it == strings_.end() ? nullptr : &it->second;
+}
+
 std::unique_ptr<ResourceSet> LoadResourceSet(const std::string& directory, std::string& error) {
   if (directory.empty()) {
     error = "no resource directory given";

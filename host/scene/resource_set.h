@@ -32,6 +32,9 @@ class ResourceSet {
 
   // The set's own string for `id` (valid until the set is destroyed), or null when it has none.
   HostString* Find(int32_t id) const;
+  // The set's own word holding that string (valid until the set is destroyed), or null: what the
+  // host hands out as "a pointer to a host string".
+  HostString* const* Holder(int32_t id) const;
   size_t Size() const { return strings_.size(); }
   const std::string& Directory() const { return directory_; }
 

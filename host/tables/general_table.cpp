@@ -13,15 +13,18 @@ void Record(UiEventKind kind, std::string text = {}, int32_t value = 0) {
   CurrentEnvironment().Ui().Record(UiEvent{kind, std::move(text), value, nullptr});
 }
 
-// One console line; a null string prints an empty line.
-void PrintLine(HostString* text) { Record(UiEventKind::PrintLine, ToUtf8(text)); }
+// Every host-string argument is the host's string class by const reference: the address of the
+// caller's one-word holder. A null string prints (or shows) as the empty text.
+
+// One console line.
+void PrintLine(const StringValue& text) { Record(UiEventKind::PrintLine, ToUtf8(text.Get())); }
 
 // A new path owned by the caller (PathFree).
 PathValue GetHostStartupDirectory() { return PathValue(CurrentEnvironment().StartupDirectory()); }
 
 // Modal in a real host; here recorded with its style. There is no answer to give.
-void ShowMessageBox(HostString* text, int32_t style) {
-  Record(UiEventKind::MessageBox, ToUtf8(text), style);
+void ShowMessageBox(const StringValue& text, int32_t style) {
+  Record(UiEventKind::MessageBox, ToUtf8(text.Get()), style);
 }
 
 void SetHostUiState(int32_t state) { Record(UiEventKind::UiState, {}, state); }
@@ -36,12 +39,15 @@ void StatusSetProgress(int32_t percent) {
   Record(UiEventKind::StatusProgress, {}, percent);
 }
 
-void StatusShowText(HostString* text) { Record(UiEventKind::StatusText, ToUtf8(text)); }
+void StatusShowText(const StringValue& text) {
+  Record(UiEventKind::StatusText, ToUtf8(text.Get()));
+}
 
 // Keeps a copy of the record (the module's lives only for the call) and copies the help text and
-// the icon bitmap it points to (the module frees both right after). False, keeping nothing, when
-// the host refuses or the record is not a command record of this layout.
-bool PluginRegister(int32_t api, int32_t kind, int32_t id, HostString* name, void* record,
+// the icon bitmap it points to (the module frees both right after). The help text is "a pointer to
+// a host string": the address of the module's holder, valid for the call. False, keeping nothing,
+// when the host refuses or the record is not a command record of this layout.
+bool PluginRegister(int32_t api, int32_t kind, int32_t id, const StringValue& name, void* record,
                     int32_t size) {
   Environment& env = CurrentEnvironment();
   if (env.Faults().refuseRegistration) return false;
@@ -59,13 +65,13 @@ bool PluginRegister(int32_t api, int32_t kind, int32_t id, HostString* name, voi
   registration.api = api;
   registration.kind = kind;
   registration.id = id;
-  registration.name = ToUtf8(name);
+  registration.name = ToUtf8(name.Get());
   registration.record.assign(static_cast<const uint8_t*>(record),
                              static_cast<const uint8_t*>(record) + size);
   registration.recordSize = size;
-  HostString* help = nullptr;
+  HostString* const* help = nullptr;
   std::memcpy(&help, registration.record.data() + kCommandRecordHelpOffset, sizeof help);
-  registration.help = ToUtf8(help);
+  registration.help = help ? ToUtf8(*help) : std::string();
   void* icon = nullptr;
   std::memcpy(&icon, registration.record.data() + kCommandRecordIconOffset, sizeof icon);
   if (icon) {

@@ -52,9 +52,13 @@ StringValue NodeName(void* node) {
 // ahead of the node. Microsoft's compiler passes it after the node, and mingw-w64 would not, so on
 // Windows the entry is spelt out as a plain function of (node, slot) that fills the slot as raw
 // storage.
-void NodeGetNameIntoSlot(void* node, HostString** result) {
-  if (!result) return Diagnose("NodeGetName: no result slot");
+HostString** NodeGetNameIntoSlot(void* node, HostString** result) {
+  if (!result) {
+    Diagnose("NodeGetName: no result slot");
+    return result;
+  }
   *result = NodeName(node).Take();
+  return result;
 }
 
 // An empty array owned by the caller until NodeArrayFree; null when the host refuses.

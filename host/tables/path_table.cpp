@@ -18,8 +18,8 @@ bool Present(const void* word, const char* entry) {
 StringValue PathToString(void** path) { return StringValue(NewString(PathWordText(path))); }
 
 // The path takes the string's text (a copy: the string may be edited later).
-void PathAssignString(void** path, HostString* text) {
-  if (Present(path, "PathAssignString")) SetPathWordText(path, ToUtf8(text));
+void PathAssignString(void** path, const StringValue& text) {
+  if (Present(path, "PathAssignString")) SetPathWordText(path, ToUtf8(text.Get()));
 }
 
 // A new path, the directory part of `path`.

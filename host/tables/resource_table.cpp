@@ -20,15 +20,16 @@ void* ResourceLoad(void** directory) {
   return env.AdoptResourceSet(std::move(set));
 }
 
-// The set's string for `id`, owned by the set; the shared empty string for an id it lacks.
-HostString* ResourceGetString(void* set, int32_t id) {
+// The address of the set's holder of string `id` (the string and its holder are the set's); the
+// shared empty string's holder for an id it lacks.
+HostString* const* ResourceGetString(void* set, int32_t id) {
   const ResourceSet* known = CurrentEnvironment().FindResourceSet(set);
   if (!known) {
     Diagnose("ResourceGetString: not a resource set of this host");
-    return EmptyString();
+    return EmptyStringHolder();
   }
-  HostString* string = known->Find(id);
-  return string ? string : EmptyString();
+  HostString* const* holder = known->Holder(id);
+  return holder ? holder : EmptyStringHolder();
 }
 
 // Frees the set and its strings whatever the flag says. Null is ignored.

@@ -328,7 +328,7 @@ TEST_F(Lifecycle, ARefusedRegistrationLeavesTheCommandObjectAlive) {
   EXPECT_EQ(object.size, 8) << "one virtual-table pointer";
   EXPECT_EQ(host::ForeignFreeCount(), foreign);
   // The host gives the unowned block back itself, once.
-  host::HostFreeWithDestructor(const_cast<void*>(object.block), nullptr);
+  host::HostFreeWithDestructor(const_cast<void*>(object.block), [](void*) {});
   EXPECT_EQ(host::LiveAllocationCount(), blocks);
   EXPECT_EQ(Main(3), 1);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/framework/memory.h"
 #include "host/framework/strings.h"
 #include "host/loader/module_host.h"
 #include "host/scene/resource_set.h"
@@ -20,6 +21,7 @@ inline const std::string kRule(39, '-');
 class ModuleFixture : public ::testing::Test {
  protected:
   void SetUp() override {
+    nullDestructorFrees_ = host::NullDestructorFreeCount();
     environment_ = std::make_unique<host::Environment>();
     environment_->SetDiagnosticEcho(false);
     host_ = std::make_unique<host::ModuleHost>(*environment_);
@@ -35,6 +37,9 @@ class ModuleFixture : public ::testing::Test {
   void TearDown() override {
     host_.reset();
     environment_.reset();
+    // A host calls the destructor FreeWithDestructorI is handed: the module never hands it null,
+    // from loading to unloading (scratch blocks included).
+    EXPECT_EQ(host::NullDestructorFreeCount(), nullDestructorFrees_);
   }
 
   std::string Errors() const {
@@ -65,6 +70,7 @@ class ModuleFixture : public ::testing::Test {
   std::unique_ptr<host::Environment> environment_;
   std::unique_ptr<host::ModuleHost> host_;
   std::vector<std::string> texts_;
+  int64_t nullDestructorFrees_ = 0;
 };
 
 }  // namespace fm::test

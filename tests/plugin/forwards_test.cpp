@@ -65,16 +65,27 @@ struct FakeNode {
     name.word += 16;
     return {name.Get()};
   }
-  void NameIntoSlot(String* result) {
+  String* NameIntoSlot(String* result) {
     slotSeen = *result;
     name.word += 16;
     *result = name.Get();
+    return result;
   }
   int32_t Count() { return 3; }
   void* Get(int32_t index) { return index == 2 ? this : nullptr; }
   void Collect(void* array, int32_t flags) { received.push_back("collect " + Hex(array) + " " + std::to_string(flags)); }
-  void Insert(int32_t pos, String src, int32_t start, int32_t end) {
-    received.push_back("insert " + std::to_string(pos) + " " + Hex(src) + " " + std::to_string(start) + " " + std::to_string(end));
+};
+
+// The host's string class as StringInsert's member runs on it: `this` is the caller's holder, whose
+// word the host may replace; the source arrives as the address of a holder too.
+struct FakeStringHolder {
+  String held;
+  static inline std::vector<std::string> received;
+  static inline String replacement = nullptr;
+  void Insert(int32_t pos, const String& src, int32_t start, int32_t end) {
+    received.push_back("insert " + Hex(held) + " " + std::to_string(pos) + " " + Hex(src) + " " +
+                       std::to_string(start) + " " + std::to_string(end));
+    if (replacement != nullptr) held = replacement;
   }
 };
 
@@ -97,7 +108,8 @@ struct Fixture : ::testing::Test {
   void SetUp() override {
     g_calls.clear();
     g_pathFreeNulls = true;
-    general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, String name, void* record, int32_t size) {
+    general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, const String& name, void* record,
+                                int32_t size) {
       Log("register " + std::to_string(api) + " " + std::to_string(kind) + " " + std::to_string(id) + " " + Hex(name) +
           " " + Hex(record) + " " + std::to_string(size));
       return true;
@@ -131,7 +143,7 @@ struct Fixture : ::testing::Test {
     SetMember<&FakeNode::Count>(node.NodeArrayCount);
     SetMember<&FakeNode::Get>(node.NodeArrayGet);
     SetMember<&FakeNode::Collect>(document.CollectSelectedObjects);
-    SetMember<&FakeNode::Insert>(string.StringInsert);
+    SetMember<&FakeStringHolder::Insert>(string.StringInsert);
 
     tables.version = 30000;
     tables.general = &general;
@@ -167,10 +179,23 @@ TEST_F(Fixture, MemberEntriesRunOnTheirFirstArgument) {
   int marker = 0;
   NodeMessage(&child, 5, &marker);
   CollectSelectedObjects(&parent, &marker, 0);
-  StringInsert(reinterpret_cast<String>(&sibling), 7, reinterpret_cast<String>(&marker), -1, -1);
   EXPECT_EQ(std::vector<std::string>{"message 5 " + Hex(&marker)}, child.received);
   EXPECT_EQ(std::vector<std::string>{"collect " + Hex(&marker) + " 0"}, parent.received);
-  EXPECT_EQ(std::vector<std::string>{"insert 7 " + Hex(&marker) + " -1 -1"}, sibling.received);
+}
+
+// StringInsert is a member of the destination called on the caller's holder, so a writable copy
+// the host puts into the holder is what the caller holds afterwards; the source string is read
+// through a holder, not handed over as the object pointer.
+TEST_F(Fixture, StringInsertRunsOnTheCallersHolderWhichTheHostMayRepoint) {
+  int a = 0, b = 0, copy = 0;
+  String destination = reinterpret_cast<String>(&a);
+  FakeStringHolder::received.clear();
+  FakeStringHolder::replacement = reinterpret_cast<String>(&copy);
+  StringInsert(&destination, 7, reinterpret_cast<String>(&b), -1, -1);
+  FakeStringHolder::replacement = nullptr;
+  EXPECT_EQ(std::vector<std::string>{"insert " + Hex(&a) + " 7 " + Hex(&b) + " -1 -1"},
+            FakeStringHolder::received);
+  EXPECT_EQ(destination, reinterpret_cast<String>(&copy));
 }
 
 // What the host gives by value, in the fake host's own classes.

@@ -36,6 +36,7 @@ static_assert(offsetof(Block, text) == 8);
 
 int g_liveStrings = 0;
 Block g_empty;
+String g_emptyHolder;  // the host's word holding its shared empty string
 
 String NewString(const std::string& text) {
   Block* block = new Block;
@@ -92,15 +93,17 @@ void* AllocClear(int64_t size, const maxon::AllocationSite*) {
 void FreeWithDestructor(void* object, void (*destructor)(void*)) {
   if (object == nullptr) return;
   g_freedObject = object;
+  EXPECT_NE(destructor, nullptr) << "a host calls the destructor it is given";
   if (destructor != nullptr) destructor(object);
   --g_liveAllocations;
   std::free(object);
 }
 
 maxon::StringObject* StringAlloc() { return NewString(""); }
-void* StringSetCString(maxon::StringObject* s, const char* text, int64_t, const void*) {
+maxon::ErrorRef StringSetCString(maxon::StringObject* s, const char* text, int64_t,
+                                 const maxon::StringDecodingRef&) {
   BlockOf(s)->text = text;
-  return nullptr;
+  return maxon::ErrorRef();
 }
 int64_t StringLength(const maxon::StringObject* s) { return static_cast<int64_t>(TextOf(const_cast<String>(s)).size()); }
 
@@ -137,16 +140,18 @@ struct Lifecycle : ::testing::Test {
     g_liveStrings = g_liveBitmaps = g_liveSets = g_liveAllocations = 0;
     g_empty.word = 1 << 20;
 
-    general.PrintLine = [](String s) { g_log.push_back("print " + TextOf(s)); };
+    general.PrintLine = [](const String& s) { g_log.push_back("print " + TextOf(s)); };
     general.GetHostStartupDirectory = []() { return PathValue(NewString(g_startup)); };
-    general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, String name, void* record, int32_t size) {
+    general.PluginRegister = [](int32_t api, int32_t kind, int32_t id, const String& name, void* record,
+                                int32_t size) {
       g_log.push_back("register " + std::to_string(api) + " " + std::to_string(kind) + " " + std::to_string(id) + " '" +
                       TextOf(name) + "' " + std::to_string(size));
       const auto* bytes = static_cast<const uint8_t*>(record);
       g_record.assign(bytes, bytes + size);
       return g_acceptRegistration;
     };
-    strings.empty = reinterpret_cast<String>(&g_empty.text);
+    g_emptyHolder = reinterpret_cast<String>(&g_empty.text);
+    strings.empty = &g_emptyHolder;
     bitmap.BitmapAlloc = []() -> void* {
       ++g_liveBitmaps;
       return new int(0);
@@ -164,7 +169,7 @@ struct Lifecycle : ::testing::Test {
       g_log.push_back("bitmap property " + std::to_string(id) + " " + std::to_string(v->type) + " " + std::to_string(v->real));
     };
     path.PathToString = [](PathWord* p) { return StringValue(NewString(PathText(p))); };
-    path.PathAssignString = [](PathWord* p, String s) { SetPath(p, TextOf(s)); };
+    path.PathAssignString = [](PathWord* p, const String& s) { SetPath(p, TextOf(s)); };
     path.PathDirectory = [](PathWord* p) { return PathValue(NewString(Directory(PathText(p)))); };
     path.PathFilePart = [](PathWord* p) { return PathValue(NewString(LastPart(PathText(p)))); };
     path.PathEquals = [](PathWord* a, PathWord* b) { return PathText(a) == PathText(b); };
@@ -194,9 +199,9 @@ struct Lifecycle : ::testing::Test {
       ++g_liveSets;
       return set;
     };
-    resource.ResourceGetString = [](void* set, int32_t id) -> String {
+    resource.ResourceGetString = [](void* set, int32_t id) -> const String* {
       auto& s = static_cast<FakeSet*>(set)->strings;
-      return s.count(id) ? s[id] : nullptr;
+      return s.count(id) ? &s[id] : nullptr;
     };
     resource.ResourceFree = [](void* set, uint8_t flag) {
       g_log.push_back("resource free " + std::to_string(flag));
@@ -318,7 +323,7 @@ TEST_F(Lifecycle, OnlyTheFirstAttachAndTheFinalEndCount) {
 
 TEST_F(Lifecycle, ResourcesLoadOnce) {
   ASSERT_EQ(1, Attach());
-  EXPECT_EQ(strings.empty, LoadResourceString(10000)) << "before the set is loaded";
+  EXPECT_EQ(*strings.empty, LoadResourceString(10000)) << "before the set is loaded";
   EXPECT_EQ(1, Message6(1));
   EXPECT_EQ(1, Message6(1));
   EXPECT_EQ(1, Count("resource load"));
@@ -328,7 +333,7 @@ TEST_F(Lifecycle, ResourcesLoadOnce) {
   FreeModuleResource();
   EXPECT_FALSE(InitModuleResource()) << "released for good";
   EXPECT_EQ(1, Count("resource load"));
-  EXPECT_EQ(strings.empty, LoadResourceString(10000));
+  EXPECT_EQ(*strings.empty, LoadResourceString(10000));
 }
 
 TEST_F(Lifecycle, AFailedLoadIsNotRetried) {
@@ -337,7 +342,7 @@ TEST_F(Lifecycle, AFailedLoadIsNotRetried) {
   EXPECT_EQ(-1, Message6(1));
   EXPECT_EQ(-1, Message6(1));
   EXPECT_EQ(1, Count("resource load"));
-  EXPECT_EQ(strings.empty, LoadResourceString(10000));
+  EXPECT_EQ(*strings.empty, LoadResourceString(10000));
 }
 
 TEST_F(Lifecycle, ResourceDirectory) {

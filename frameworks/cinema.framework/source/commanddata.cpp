@@ -28,7 +28,8 @@ bool CommandData::Operation6(void*, void*) { return true; }
 // own; before the tables are bound a new empty string stands in.
 StringValue CommandData::Operation7(void*, void*) {
   if (g_hostTables != nullptr && g_hostTables->string != nullptr) {
-    String empty = EmptyString();
+    const String* holder = EmptyString();
+    String empty = holder != nullptr ? *holder : nullptr;
     if (empty != nullptr) {
       maxon::StringAddReference(empty);
       return StringValue(empty);

@@ -26,7 +26,12 @@ bool Operation3Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation
 int32_t StateEntry(void* o, void* a, void* b) { return AsCommand(o)->GetState(a, b); }
 bool Operation5Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation5(a, b); }
 bool Operation6Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation6(a, b); }
-StringValue Operation7Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation7(a, b); }
+// The host's slot is raw storage: the new reference is written into it, and the slot given back
+// as a member returning a class does.
+String* Operation7Entry(void* o, String* result, void* a, void* b) {
+  *result = AsCommand(o)->Operation7(a, b).Release();
+  return result;
+}
 bool Operation8Entry(void* o, void* a, void* b) { return AsCommand(o)->Operation8(a, b); }
 
 #else
@@ -42,7 +47,7 @@ void ReleaseCommandObject(void* object) {
   maxon::FreeWithDestructorI(object, &DestroyCommandObject);
 }
 
-void FillCommandRecord(CommandRegistrationRecord* record, CommandData* object, String help,
+void FillCommandRecord(CommandRegistrationRecord* record, CommandData* object, const String* help,
                        void* icon) {
   std::memset(static_cast<void*>(record), 0, sizeof(*record));
   record->info = 0;

@@ -8,9 +8,14 @@
 // calls as (object->*entry)(a, b); that virtual table holds two destructor entries ahead of slot 1.
 // Operation 7 gives a host string by value. On the Itanium layout the host's call of the member
 // passes the result slot ahead of the object, as the virtual Operation7 expects. On Windows the
-// entry is a plain function returning the string class, which both Microsoft's compiler and
-// mingw-w64 give the slot first (then the object and the two arguments); it calls the member
-// inside the module, so the module's own member convention never meets the host's.
+// host calls the entry as a member returning its string class, which Microsoft's compiler does
+// with the object first and the result slot second (then the two arguments), giving the slot back.
+// mingw-w64's g++ orders a member's slot the other way, so the entry is written out as a plain
+// function with the Microsoft order; it calls the member inside the module, so the module's own
+// member convention never meets the host's.
+//
+// The help text is "a pointer to a host string": the address of the caller's holder of it, which
+// lives through the registration call.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,13 +38,13 @@ struct CommandRegistrationRecord {
   uint8_t gap1[0x40 - 0x10];
   CommandData* object;                               // 0x40
   uint8_t gap2[0x80 - 0x48];
-  String help;                                       // 0x80: the caller's; the host copies
+  const String* help;                                // 0x80: the caller's holder; the host copies
   void* icon;                                        // 0x88: a bitmap, or null
   bool (*execute)(void* object, void* a, void* b);   // 0x90: slot 1
   int32_t (*state)(void* object, void* a, void* b);  // 0x98: slot 4
   bool (*operation6)(void* object, void* a, void* b);    // 0xa0
   void* none;                                        // 0xa8: always zero
-  StringValue (*operation7)(void* object, void* a, void* b);  // 0xb0: result slot first
+  String* (*operation7)(void* object, String* result, void* a, void* b);  // 0xb0: slot second
   bool (*operation5)(void* object, void* a, void* b);    // 0xb8
   bool (*operation2)(void* object, void* a, void* b);    // 0xc0
   bool (*operation8)(void* object, void* a, void* b);    // 0xc8
@@ -84,7 +89,7 @@ struct CommandRegistrationRecord {
   uint8_t gap1[0x80 - 0x18];
   CommandData* object;               // 0x80
   uint8_t gap2[0x100 - 0x88];
-  String help;                       // 0x100: the caller's; the host copies
+  const String* help;                // 0x100: the caller's holder; the host copies
   void* icon;                        // 0x108: a bitmap, or null
   MemberWords execute;               // 0x110: slot 1
   MemberWords state;                 // 0x120: slot 4
@@ -119,7 +124,7 @@ static_assert(offsetof(CommandRegistrationRecord, operation3) == 0x190);
 
 // Zeroes `record` and fills in the release entry, the object, the help text, the icon and the
 // operation entries.
-void FillCommandRecord(CommandRegistrationRecord* record, CommandData* object, String help,
+void FillCommandRecord(CommandRegistrationRecord* record, CommandData* object, const String* help,
                        void* icon);
 
 }  // namespace fm

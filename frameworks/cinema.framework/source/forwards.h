@@ -41,6 +41,7 @@ inline void MoveIntoSlot(PathWord* slot, PathValue& temporary) noexcept {
 
 // ---- GeneralTable ---------------------------------------------------------------------------
 
+// A host string argument reaches the host as the address of `text`, the forward's own holder.
 inline void PrintLine(String text) { g_hostTables->general->PrintLine(text); }
 
 inline void GetHostStartupDirectory(PathWord* result) noexcept {
@@ -71,10 +72,11 @@ inline void RequestHostUpdate(int32_t flags) { g_hostTables->general->RequestHos
 
 // ---- StringTable ----------------------------------------------------------------------------
 
-// The host's shared empty string: never released by the module.
-inline String EmptyString() { return g_hostTables->string->empty; }
+// The host's holder of its shared empty string: the string is never released by the module.
+inline const String* EmptyString() { return g_hostTables->string->empty; }
 
-inline void StringInsert(String dst, int32_t pos, String src, int32_t start, int32_t end) {
+// The member is called on the caller's holder `*dst`, which the host may point at another string.
+inline void StringInsert(String* dst, int32_t pos, String src, int32_t start, int32_t end) {
   CallMember(g_hostTables->string->StringInsert, dst, pos, src, start, end);
 }
 
@@ -167,7 +169,7 @@ inline void* ResourceLoad(PathWord* directory) {
   return g_hostTables->resource->ResourceLoad(directory);
 }
 
-inline String ResourceGetString(void* set, int32_t id) {
+inline const String* ResourceGetString(void* set, int32_t id) {
   return g_hostTables->resource->ResourceGetString(set, id);
 }
 
@@ -270,7 +272,7 @@ inline void* NodeDown(void* node) { return CallMember(g_hostTables->node->NodeDo
 inline void NodeGetName(void* node, String* result) noexcept {
 #ifdef _WIN32
   *result = nullptr;
-  g_hostTables->node->NodeGetName(node, result);
+  (void)g_hostTables->node->NodeGetName(node, result);
 #else
   MoveIntoSlot(result, CallMember(g_hostTables->node->NodeGetName, node));
 #endif

@@ -21,6 +21,14 @@ namespace fm {
 // A host string: the host's reference-counted string object.
 using String = maxon::StringObject*;
 
+// How a host string crosses the boundary. The host's string class is one word holding a String,
+// with a copy that takes a reference and a destructor that drops one. A C++ host declares its
+// entries with that class by const reference (by value would copy, and a forward copies nothing),
+// and both layouts pass a class argument as the address of a word holding it. So an entry taking
+// a host string takes `const String&`: the address of the caller's holder, which keeps its
+// reference. "A pointer to a host string" (the shared empty string, a resource text, a record's
+// help text) is likewise the address of such a holder, `const String*`.
+
 // A path: one pointer-sized storage word holding a host string whose text is the path (null for
 // the empty path). Only the path entries set, copy and destroy it.
 using PathWord = void*;
@@ -116,13 +124,13 @@ constexpr std::size_t kMemberWidth = sizeof(MemberEntry<void>);
 
 struct GeneralTable {
   // One console line per call. `text` stays the caller's.
-  void (*PrintLine)(String text);
+  void (*PrintLine)(const String& text);
   uint8_t gap0[0x40 - 0x08];
   // The host's start-up directory, by value.
   PathValue (*GetHostStartupDirectory)();
   uint8_t gap1[0x78 - 0x48];
   // Modal message; the answer is not used. `text` stays the caller's.
-  void (*ShowMessageBox)(String text, int32_t style);
+  void (*ShowMessageBox)(const String& text, int32_t style);
   uint8_t gap2[0xa0 - 0x80];
   // 3 while the command runs, 2 afterwards.
   void (*SetHostUiState)(int32_t state);
@@ -133,10 +141,10 @@ struct GeneralTable {
   // Progress 0 to 100.
   void (*StatusSetProgress)(int32_t percent);
   // Status text; `text` stays the caller's.
-  void (*StatusShowText)(String text);
+  void (*StatusShowText)(const String& text);
   uint8_t gap5[0x158 - 0xe0];
   // Registers a plug-in. The host copies the record; false when it refuses.
-  bool (*PluginRegister)(int32_t api, int32_t kind, int32_t id, String name, void* record,
+  bool (*PluginRegister)(int32_t api, int32_t kind, int32_t id, const String& name, void* record,
                          int32_t size);
   uint8_t gap6[FM_AT(0x270, 0x290) - 0x160];
   // With 0 the changed document is shown again.
@@ -144,12 +152,14 @@ struct GeneralTable {
 };
 
 struct StringTable {
-  // Data, not a function: the host's shared empty string. Never released by the module.
-  String empty;
+  // Data, not a function: the address of the host's holder of its shared empty string. Never
+  // released by the module.
+  const String* empty;
   uint8_t gap0[FM_AT(0x40, 0x58) - 0x08];
-  // Member of `dst`: inserts src[start, end) at `pos` in place; start and end -1 insert the whole
-  // source. The caller must own `dst` alone (a string nobody else holds).
-  MemberEntry<void, int32_t, String, int32_t, int32_t> StringInsert;
+  // Member of the destination string, called on the caller's holder of it: inserts src[start, end)
+  // at `pos`; start and end -1 insert the whole source. The host may make the destination
+  // writable by replacing the string in the holder, so the caller reads its holder afterwards.
+  MemberEntry<void, int32_t, const String&, int32_t, int32_t> StringInsert;
 };
 
 struct BitmapTable {
@@ -170,7 +180,7 @@ struct PathTable {
   // The path's text, by value.
   StringValue (*PathToString)(PathWord* path);
   // Replaces the path by the text of `text`; `text` stays the caller's.
-  void (*PathAssignString)(PathWord* path, String text);
+  void (*PathAssignString)(PathWord* path, const String& text);
   // The path without its last component, by value.
   PathValue (*PathDirectory)(PathWord* path);
   // The last component alone, by value.
@@ -196,8 +206,9 @@ struct ResourceTable {
   // The resource set read from `directory`, or null when it does not load. Freed with ResourceFree.
   void* (*ResourceLoad)(PathWord* directory);
   uint8_t gap0[0x10 - 0x08];
-  // The text of string `id`, owned by the set: never released by the caller.
-  String (*ResourceGetString)(void* set, int32_t id);
+  // The holder of the text of string `id`, owned by the set: never released by the caller. Null
+  // when the set has no such string.
+  const String* (*ResourceGetString)(void* set, int32_t id);
   uint8_t gap1[0x30 - 0x18];
   void (*ResourceFree)(void* set, uint8_t flag);
 };
@@ -280,10 +291,10 @@ struct NodeTable {
   uint8_t gap4[FM_AT(0xf0, 0x1e0) - FM_AT(0x70, 0xe0)];
   // Member of the node giving its name by value. Microsoft's compiler passes a member's result
   // slot after the object, so on Windows the entry is a plain function taking (node, slot) that
-  // writes a new reference into the slot as raw storage. On the Itanium layout the slot comes
-  // before the object, which the compiler arranges from the declared return type.
+  // writes a new reference into the slot as raw storage and gives the slot back. On the Itanium
+  // layout the slot comes before the object, which the compiler arranges from the return type.
 #ifdef _WIN32
-  void (*NodeGetName)(void* node, String* result);
+  String* (*NodeGetName)(void* node, String* result);
 #else
   MemberEntry<StringValue> NodeGetName;
 #endif

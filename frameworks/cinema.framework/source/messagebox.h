@@ -14,7 +14,7 @@ constexpr int32_t kMessageBoxStyle = 48;
 // A table without the id may give null, which is shown as the empty text.
 inline void ShowMessageBoxById(int32_t id) {
   String text = LoadResourceString(id);
-  ShowMessageBox(text != nullptr ? text : EmptyString(), kMessageBoxStyle);
+  ShowMessageBox(text != nullptr ? text : *EmptyString(), kMessageBoxStyle);
 }
 
 }  // namespace fm

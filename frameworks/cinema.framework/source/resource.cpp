@@ -107,8 +107,10 @@ bool InitModuleResource() {
 }
 
 String LoadResourceString(int32_t id) {
-  if (g_moduleResource.resourceSet == nullptr) return EmptyString();
-  return ResourceGetString(g_moduleResource.resourceSet, id);
+  const String* holder = g_moduleResource.resourceSet == nullptr
+                             ? EmptyString()
+                             : ResourceGetString(g_moduleResource.resourceSet, id);
+  return holder != nullptr ? *holder : nullptr;
 }
 
 void FreeModuleResource() {

@@ -129,7 +129,7 @@ bool AllocScratch(int32_t n, Scratch& scratch) {
 }
 
 void FreeScratch(Scratch& scratch) {
-  maxon::FreeWithDestructorI(scratch.copy, nullptr);
+  maxon::FreeWithDestructorI(scratch.copy, &maxon::DestroyNothing);
   scratch = {};
 }
 
@@ -137,7 +137,7 @@ void FreeScratch(Scratch& scratch) {
 // null, which stands for the empty text.
 String ResourceText(int32_t id) {
   String text = LoadResourceString(id);
-  return text != nullptr ? text : EmptyString();
+  return text != nullptr ? text : *EmptyString();
 }
 
 }  // namespace
@@ -324,7 +324,8 @@ bool RegisterUntriangulateCommand() {
   bool registered = false;
   if (command != nullptr) {
     CommandRegistrationRecord record;
-    FillCommandRecord(&record, command, help, icon);
+    // The record points at `help`, the holder of the help text, which outlives the call.
+    FillCommandRecord(&record, command, &help, icon);
     registered = PluginRegister(kCommandKind, kCommandId, name, &record,
                                 static_cast<int32_t>(sizeof(record)));
   }

@@ -16,9 +16,10 @@ namespace fm {
 inline String AppendString(String text, String tail) {
   String result = maxon::StringFromCString("");
   if (result == nullptr) return nullptr;
-  if (text != nullptr) StringInsert(result, 0, text, -1, -1);
+  // The host may swap the string in `result` for a writable one; what it holds afterwards is ours.
+  if (text != nullptr) StringInsert(&result, 0, text, -1, -1);
   if (tail != nullptr) {
-    StringInsert(result, static_cast<int32_t>(maxon::StringGetLength(result)), tail, -1, -1);
+    StringInsert(&result, static_cast<int32_t>(maxon::StringGetLength(result)), tail, -1, -1);
   }
   return result;
 }

@@ -161,11 +161,12 @@ TEST(ConfigurationRelease, DropsOneReferencePerCountedValueAndEmptiesTheVariable
   EXPECT_EQ(g_releases, 1) << "a value is released once";
 }
 
-// The host's configuration service: records names and sets g_enableDebugBreak to false.
-void* HostRegister(const ConfigurationEntry* entry) {
+// The host's configuration service: records names and sets g_enableDebugBreak to false. Its error
+// comes back by value, through the caller's result slot.
+maxon::ErrorRef HostRegister(const ConfigurationEntry* entry) {
   g_registered.emplace_back(entry->name);
   if (std::string(entry->name) == "g_enableDebugBreak") *static_cast<bool*>(entry->variable) = false;
-  return nullptr;
+  return maxon::ErrorRef();
 }
 
 TEST(ConfigurationInit, HandsTheModuleTableToTheHost) {
@@ -174,7 +175,7 @@ TEST(ConfigurationInit, HandsTheModuleTableToTheHost) {
   host.Implement("ConfigurationRegister@0c43770b3722cf85", reinterpret_cast<void*>(&HostRegister));
   host.BindAll();
   g_registered.clear();
-  EXPECT_EQ(maxon::ConfigurationInit(), nullptr);
+  EXPECT_EQ(maxon::ConfigurationInit().Get(), nullptr);
   ASSERT_EQ(g_registered.size(), static_cast<size_t>(maxon::g_configurationTable.count));
   for (int64_t i = 0; i < maxon::g_configurationTable.count; ++i)
     EXPECT_EQ(g_registered[i], maxon::g_configurationTable.entries[i].name);
@@ -198,7 +199,7 @@ TEST(ConfigurationInit, RegistersNothingWhenAModuleIsCore) {
   core.previous = g_maxon.modules;
   g_maxon.modules = &core;
   g_registered.clear();
-  EXPECT_EQ(maxon::ConfigurationInit(), nullptr);
+  EXPECT_EQ(maxon::ConfigurationInit().Get(), nullptr);
   g_maxon.modules = core.previous;
   EXPECT_TRUE(g_registered.empty());
 }
@@ -208,7 +209,7 @@ TEST(ConfigurationInit, WithoutTheHostsServiceTheVariablesKeepTheirDefaults) {
   // without a word.
   fmtest::FakeHost host;
   testing::internal::CaptureStdout();
-  EXPECT_EQ(maxon::ConfigurationInit(), nullptr);
+  EXPECT_EQ(maxon::ConfigurationInit().Get(), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 

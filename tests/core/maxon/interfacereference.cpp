@@ -102,8 +102,8 @@ TEST_F(BindingTest, AnUnresolvedMethodWithErrorChannelAnswersTheUnresolvedErrorS
   host_.BindAll();
   InterfaceReferenceRecord* string = host_.Reference("net.maxon.interface.string");
   // "Shrink", one of the Result-returning methods.
-  auto shrink = maxon::SlotAs<void* (*)(void*, void*, void*, void*)>(*string, 3);
-  EXPECT_EQ(shrink(nullptr, nullptr, nullptr, nullptr), unresolved);
+  auto shrink = maxon::SlotAs<maxon::ErrorRef (*)(void*, void*, void*, void*)>(*string, 3);
+  EXPECT_EQ(shrink(nullptr, nullptr, nullptr, nullptr).Get(), unresolved);
   EXPECT_TRUE(host_.console().empty());
   EXPECT_EQ(maxon::PrivateGetNullReturnError(maxon::NULL_RETURN_REASON::UNRESOLVED), unresolved);
 }

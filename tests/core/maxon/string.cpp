@@ -40,11 +40,13 @@ void HostFree(StringObject* s) {
 int64_t HostLength(const StringObject* s) {
   return static_cast<int64_t>(Of(const_cast<StringObject*>(s))->text.size());
 }
-void* HostSetCString(StringObject* s, const char* text, int64_t length, const void* decoding) {
-  g_lastDecoding = decoding;
-  if (g_refuseText) return g_setCStringError;
+// The host's declaration: the error by value, the decoding reference by const reference.
+maxon::ErrorRef HostSetCString(StringObject* s, const char* text, int64_t length,
+                               const maxon::StringDecodingRef& decoding) {
+  g_lastDecoding = decoding.Get();
+  if (g_refuseText) return maxon::ErrorRef(g_setCStringError);
   Of(s)->text = length < 0 ? std::string(text) : std::string(text, length);
-  return nullptr;
+  return maxon::ErrorRef();
 }
 
 class HostStringTest : public testing::Test {

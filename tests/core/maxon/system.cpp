@@ -65,6 +65,20 @@ TEST_F(SystemTest, AllocatesZeroFilledMemoryWithItsSite) {
   EXPECT_EQ(g_destructor, &Destroy);
 }
 
+// A host calls the destructor it is handed, so a block with nothing to destroy still goes with a
+// function: DestroyNothing, also in place of a null destructor.
+TEST_F(SystemTest, TheHostIsNeverHandedANullDestructor) {
+  host_.BindAll();
+  for (void (*given)(void*) : {&maxon::DestroyNothing, static_cast<void (*)(void*)>(nullptr)}) {
+    void* block = FW_ALLOC_CLEAR(8);
+    ASSERT_NE(block, nullptr);
+    g_destructor = nullptr;
+    maxon::FreeWithDestructorI(block, given);
+    EXPECT_EQ(g_freed, block);
+    EXPECT_EQ(g_destructor, &maxon::DestroyNothing);
+  }
+}
+
 TEST_F(SystemTest, RefusesANegativeSizeWithoutAskingTheHost) {
   host_.BindAll();
   EXPECT_EQ(maxon::AllocClear(-1, __FILE__, __LINE__), nullptr);

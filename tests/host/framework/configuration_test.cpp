@@ -21,12 +21,13 @@ void SetEnvironment(const char* name, const char* value) {
 #endif
 }
 
-// Calls the host through the identifier a module binds, as the module would.
-void* RegisterThroughSystemInterface(const records::ConfigurationEntry* entry) {
-  auto* function = reinterpret_cast<void* (*)(const records::ConfigurationEntry*)>(
+// Calls the host through the identifier a module binds, as the module would: the error comes back
+// by value, through a result slot.
+const void* RegisterThroughSystemInterface(const records::ConfigurationEntry* entry) {
+  auto* function = reinterpret_cast<ErrorValue (*)(const records::ConfigurationEntry*)>(
       FindMethod(kSystemInterface, "ConfigurationRegister@0c43770b3722cf85"));
   EXPECT_NE(function, nullptr);
-  return function ? function(entry) : nullptr;
+  return function ? function(entry).Get() : nullptr;
 }
 
 records::ConfigurationEntry BooleanEntry(const char* name, uint8_t* variable) {

@@ -58,6 +58,7 @@ TEST_F(MemoryTest, ForeignAndDoubleFreesAreRefused) {
   HostFreeWithDestructor(block, &CountDestruction);
   EXPECT_EQ(g_destructed, 0);
   EXPECT_EQ(ForeignFreeCount(), 2);
+  EXPECT_EQ(NullDestructorFreeCount(), 1) << "a live block freed without a destructor is counted";
 }
 
 TEST_F(MemoryTest, SizesAtTheEdges) {

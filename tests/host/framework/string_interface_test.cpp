@@ -29,8 +29,7 @@ class StringInterfaceTest : public ::testing::Test {
     length_ = Bound<int64_t (*)(const HostString*)>("GetLength@4386c86");
     init_ = Bound<HostString* (*)(HostString*)>("Init@6843523afaef7f67");
     alloc_ = Bound<HostString* (*)()>("Alloc@481728b0e4a6af90");
-    set_ = Bound<void* (*)(HostString*, const char*, int64_t, const void*)>(
-        "SetCString@5c5e8978bfe2a356");
+    set_.bound = Bound<SetCString::Method>("SetCString@5c5e8978bfe2a356");
   }
   void TearDown() override {
     ResetFramework();
@@ -41,7 +40,16 @@ class StringInterfaceTest : public ::testing::Test {
   int64_t (*length_)(const HostString*) = nullptr;
   HostString* (*init_)(HostString*) = nullptr;
   HostString* (*alloc_)() = nullptr;
-  void* (*set_)(HostString*, const char*, int64_t, const void*) = nullptr;
+  // SetCString as a module declares it: the error by value, the decoding by const reference.
+  struct SetCString {
+    using Method = ErrorValue (*)(HostString*, const char*, int64_t, const ObjectRef&);
+    Method bound = nullptr;
+    const void* operator()(HostString* s, const char* text, int64_t length,
+                           const void* decoding) const {
+      const ObjectRef reference(decoding);
+      return bound(s, text, length, reference).Get();
+    }
+  } set_;
 };
 
 TEST_F(StringInterfaceTest, AllocSetLengthInitFree) {

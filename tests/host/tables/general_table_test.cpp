@@ -78,8 +78,8 @@ TEST_F(GeneralTable, StartupDirectoryComesAsANewPathByValue) {
 
 class PluginRegister : public HostTest {
  protected:
-  // A command record laid out as a module fills it.
-  std::vector<uint8_t> Record(S help, void* icon) {
+  // A command record laid out as a module fills it; the help text is the address of a holder.
+  std::vector<uint8_t> Record(const S* help, void* icon) {
     const size_t size = kItanium ? 768 : 384;
     std::vector<uint8_t> record(size, 0);
     const size_t helpAt = kItanium ? 0x100 : 0x80;
@@ -105,7 +105,7 @@ TEST_F(PluginRegister, KeepsCopiesOfTheRecordHelpTextAndIcon) {
   ASSERT_EQ(view.BitmapLoadFile(icon, &path, -1, nullptr), 1);
   view.PathFree(&path);
   S help = NewString("Facetmender 1.01.0");
-  std::vector<uint8_t> record = Record(help, icon);
+  std::vector<uint8_t> record = Record(&help, icon);
 
   ASSERT_TRUE(Register(record));
   // What the module frees or changes right after the call does not reach the host's copies.
@@ -172,7 +172,8 @@ TEST_F(PluginRegister, AnIconThatIsNoHostBitmapIsDropped) {
 
 using StringTable = HostTest;
 
-TEST_F(StringTable, EntryZeroIsTheSharedEmptyString) {
+TEST_F(StringTable, EntryZeroIsTheAddressOfTheSharedEmptyStringsHolder) {
+  EXPECT_EQ(view.EmptyStringHolder(), EmptyStringHolder());
   EXPECT_EQ(view.EmptyString(), EmptyString());
   EXPECT_EQ(ToUtf8(view.EmptyString()), "");
 }
@@ -196,27 +197,54 @@ TEST_F(StringTable, InsertsWholeStringsAndRanges) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.out);
     Text dst(c.dst), src(c.src);
-    view.StringInsert(dst.s, c.pos, src.s, c.start, c.end);
+    HostString* const before = dst.s;
+    view.StringInsert(&dst.s, c.pos, src.s, c.start, c.end);
+    EXPECT_EQ(dst.s, before) << "a string held once is edited in place";
     EXPECT_EQ(ToUtf8(dst.s), c.out);
     EXPECT_EQ(ToUtf8(src.s), c.src);
   }
   Text self("ab");
-  view.StringInsert(self.s, 2, self.s, -1, -1);
+  view.StringInsert(&self.s, 2, self.s, -1, -1);
   EXPECT_EQ(ToUtf8(self.s), "abab");
   EXPECT_TRUE(env.Diagnostics().empty());
 }
 
-TEST_F(StringTable, RefusesInsertsOutsideTheStringsAndIntoTheSharedEmptyString) {
+// A destination someone else holds too is made writable first: the caller's holder gets a copy,
+// and the other holders keep the text they had.
+TEST_F(StringTable, InsertsIntoASharedDestinationThroughAWritableCopyInTheHolder) {
+  Text src("xyz");
+  S shared = NewString("abc");
+  Retain(shared);  // a second holder
+  S holder = shared;
+  view.StringInsert(&holder, 3, src.s, -1, -1);
+  EXPECT_NE(holder, shared);
+  EXPECT_EQ(ToUtf8(holder), "abcxyz");
+  EXPECT_EQ(ToUtf8(shared), "abc");
+  EXPECT_EQ(ReferenceWord(shared), 16) << "the holder's reference went with it";
+  EXPECT_EQ(ReferenceWord(holder), 16);
+  Release(holder);
+  Release(shared);
+
+  S empty = view.EmptyString();
+  view.StringInsert(&empty, 0, src.s, -1, -1);
+  EXPECT_EQ(ToUtf8(empty), "xyz");
+  EXPECT_EQ(ToUtf8(view.EmptyString()), "") << "the shared empty string never changes";
+  Release(empty);
+  EXPECT_TRUE(env.Diagnostics().empty());
+}
+
+TEST_F(StringTable, RefusesInsertsOutsideTheStringsAndOfNullStrings) {
   Text dst("abc"), src("xyz");
   const std::tuple<int32_t, int32_t, int32_t> bad[] = {
       {4, -1, -1}, {-1, -1, -1}, {0, 2, 1}, {0, 0, 4}, {0, -2, 1}};
   for (const auto& [pos, start, end] : bad) {
-    view.StringInsert(dst.s, pos, src.s, start, end);
+    view.StringInsert(&dst.s, pos, src.s, start, end);
   }
-  view.StringInsert(view.EmptyString(), 0, src.s, -1, -1);
-  view.StringInsert(dst.s, 0, nullptr, -1, -1);
+  view.StringInsert(&dst.s, 0, nullptr, -1, -1);
+  S none = nullptr;
+  view.StringInsert(&none, 0, src.s, -1, -1);
   EXPECT_EQ(ToUtf8(dst.s), "abc");
-  EXPECT_EQ(ToUtf8(view.EmptyString()), "");
+  EXPECT_EQ(none, nullptr);
   EXPECT_EQ(env.Diagnostics().size(), 7u);
 }
 

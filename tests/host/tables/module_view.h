@@ -159,31 +159,38 @@ class ModuleView {
   }
 
   // GeneralTable
-  void PrintLine(S text) const { Call<void>(slots::PrintLine, text); }
+  // A host-string argument is the host's string class by const reference: the address of a word
+  // holding the string (here the parameter itself).
+  void PrintLine(S text) const { Call<void, const S&>(slots::PrintLine, text); }
   void GetHostStartupDirectory(P result) const {
     *result = Call<ByValue>(slots::GetHostStartupDirectory).word;
   }
   void ShowMessageBox(S text, int32_t style) const {
-    Call<void>(slots::ShowMessageBox, text, style);
+    Call<void, const S&, int32_t>(slots::ShowMessageBox, text, style);
   }
   void SetHostUiState(int32_t state) const { Call<void>(slots::SetHostUiState, state); }
   void StatusReset() const { Call<void>(slots::StatusReset); }
   void StatusSetProgress(int32_t percent) const { Call<void>(slots::StatusSetProgress, percent); }
-  void StatusShowText(S text) const { Call<void>(slots::StatusShowText, text); }
+  void StatusShowText(S text) const { Call<void, const S&>(slots::StatusShowText, text); }
   bool PluginRegister(int32_t api, int32_t kind, int32_t id, S name, void* record,
                       int32_t size) const {
-    return Call<bool>(slots::PluginRegister, api, kind, id, name, record, size);
+    return Call<bool, int32_t, int32_t, int32_t, const S&, void*, int32_t>(
+        slots::PluginRegister, api, kind, id, name, record, size);
   }
   void RequestHostUpdate(int32_t flags) const { Call<void>(slots::RequestHostUpdate, flags); }
 
-  // StringTable
-  S EmptyString() const {
-    S string;
-    std::memcpy(&string, Bytes(slots::EmptyString), sizeof string);
-    return string;
+  // StringTable. Entry 0 is the address of the host's holder of the shared empty string.
+  const S* EmptyStringHolder() const {
+    const S* holder;
+    std::memcpy(&holder, Bytes(slots::EmptyString), sizeof holder);
+    return holder;
   }
-  void StringInsert(S dst, int32_t pos, S src, int32_t start, int32_t end) const {
-    CallMember<void>(slots::StringInsert, dst, pos, src, start, end);
+  S EmptyString() const { return *EmptyStringHolder(); }
+  // A member of the destination, called on the caller's holder `*dst`, which the host may point at
+  // a writable copy.
+  void StringInsert(S* dst, int32_t pos, S src, int32_t start, int32_t end) const {
+    CallMember<void, int32_t, const S&, int32_t, int32_t>(slots::StringInsert, dst, pos, src,
+                                                          start, end);
   }
 
   // BitmapTable
@@ -200,7 +207,9 @@ class ModuleView {
   void PathToString(S* result, P path) const {
     *result = static_cast<S>(Call<ByValue>(slots::PathToString, path).word);
   }
-  void PathAssignString(P path, S text) const { Call<void>(slots::PathAssignString, path, text); }
+  void PathAssignString(P path, S text) const {
+    Call<void, P, const S&>(slots::PathAssignString, path, text);
+  }
   void PathDirectory(P result, P path) const {
     *result = Call<ByValue>(slots::PathDirectory, path).word;
   }
@@ -219,8 +228,9 @@ class ModuleView {
 
   // ResourceTable
   void* ResourceLoad(P directory) const { return Call<void*>(slots::ResourceLoad, directory); }
-  S ResourceGetString(void* set, int32_t id) const {
-    return Call<S>(slots::ResourceGetString, set, id);
+  // The address of the set's holder of the string.
+  const S* ResourceGetString(void* set, int32_t id) const {
+    return Call<const S*>(slots::ResourceGetString, set, id);
   }
   void ResourceFree(void* set, uint8_t flag) const { Call<void>(slots::ResourceFree, set, flag); }
 
@@ -283,13 +293,14 @@ class ModuleView {
   void* NodeNext(void* node) const { return CallMember<void*>(slots::NodeNext, node); }
   void* NodeDown(void* node) const { return CallMember<void*>(slots::NodeDown, node); }
   // Itanium: the member returning the string by value. Windows: a plain function of (node, slot),
-  // Microsoft's order for a member's result slot, handed a null slot.
+  // Microsoft's order for a member's result slot, handed a null slot and giving it back.
   void NodeGetName(void* node, S* result) const {
     if constexpr (kItanium) {
       *result = static_cast<S>(CallMember<ByValue>(slots::NodeGetName, node).word);
     } else {
       *result = nullptr;
-      Call<void>(slots::NodeGetName, node, result);
+      S* given = Call<S*>(slots::NodeGetName, node, result);
+      if (given != result) *result = nullptr;
     }
   }
   void* NodeArrayAlloc() const { return Call<void*>(slots::NodeArrayAlloc); }

@@ -81,7 +81,7 @@ TEST_F(PathTable, AssignStringTakesTheTextNotTheString) {
   void** path = Make("");
   S text = NewString("/x/y");
   view.PathAssignString(path, text);
-  view.StringInsert(text, 4, text, -1, -1);
+  view.StringInsert(&text, 4, text, -1, -1);
   EXPECT_EQ(Of(path), "/x/y");
   Release(text);
   view.PathAssignString(path, view.EmptyString());

@@ -75,7 +75,7 @@ TEST(HostTablesRecord, UsedEntriesSitAtTheirOffsetsAndTrapsFillEverythingElse) {
       }
     }
   }
-  EXPECT_EQ(Word(view.Bytes(slots::EmptyString)), reinterpret_cast<uint64_t>(EmptyString()));
+  EXPECT_EQ(Word(view.Bytes(slots::EmptyString)), reinterpret_cast<uint64_t>(EmptyStringHolder()));
 }
 
 TEST(HostTablesRecord, EveryEnvironmentHandsOverTheSameTables) {

@@ -25,11 +25,13 @@ TEST_F(ResourceTable, LoadsTheStringTableAndHandsOutTheSetsStrings) {
   void* set = Load(dir.File("res"));
   ASSERT_NE(set, nullptr);
   EXPECT_EQ(env.LiveResourceSetCount(), 1u);
-  S name = view.ResourceGetString(set, 10000);
-  EXPECT_EQ(ToUtf8(name), "Untriangulate");
+  // "A pointer to a host string": the address of the set's own holder, the same at every call.
+  const S* name = view.ResourceGetString(set, 10000);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(ToUtf8(*name), "Untriangulate");
   EXPECT_EQ(view.ResourceGetString(set, 10000), name);  // the set's own, not a copy
-  EXPECT_EQ(ToUtf8(view.ResourceGetString(set, 10003)), "Nothing to do.");
-  EXPECT_EQ(view.ResourceGetString(set, 10001), view.EmptyString());
+  EXPECT_EQ(ToUtf8(*view.ResourceGetString(set, 10003)), "Nothing to do.");
+  EXPECT_EQ(view.ResourceGetString(set, 10001), view.EmptyStringHolder());
   const int64_t strings = LiveStringCount();
   view.ResourceFree(set, 1);
   EXPECT_EQ(env.LiveResourceSetCount(), 0u);
@@ -63,7 +65,7 @@ TEST_F(ResourceTable, AbsentMalformedOrRefusedSetsDoNotLoad) {
 
 TEST_F(ResourceTable, ForeignSetsAreDiagnosedNotTouched) {
   int notASet = 0;
-  EXPECT_EQ(view.ResourceGetString(&notASet, 10000), view.EmptyString());
+  EXPECT_EQ(view.ResourceGetString(&notASet, 10000), view.EmptyStringHolder());
   view.ResourceFree(&notASet, 1);
   view.ResourceFree(nullptr, 1);
   EXPECT_EQ(env.Diagnostics().size(), 2u);

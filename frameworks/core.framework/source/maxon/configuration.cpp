@@ -132,9 +132,9 @@ void ConfigurationReleaseEntries(ConfigurationTable& table) {
   }
 }
 
-void* ConfigurationInit() {
+ErrorRef ConfigurationInit() {
   ConfigurationRegisterEntries(g_maxon.modules, g_configurationTable, RegisterWithHost);
-  return nullptr;
+  return ErrorRef();
 }
 
 void ConfigurationFree() { ConfigurationReleaseEntries(g_configurationTable); }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "maxon/errorref.h"
+
 namespace maxon {
 
 enum class CONFIGURATION_CATEGORY : int32_t {
@@ -104,7 +106,7 @@ void ConfigurationReleaseEntries(ConfigurationTable& table);
 
 // The configuration unit's initialisation hooks (the host runs them after binding and at
 // shut-down): the module's table through the system interface's ConfigurationRegister.
-void* ConfigurationInit();
+ErrorRef ConfigurationInit();
 void ConfigurationFree();
 
 }  // namespace maxon

@@ -162,8 +162,9 @@ static_assert(offsetof(DeclarationRecord, registry) == 72);
 static_assert(offsetof(DeclarationRecord, cached) == 80);
 
 // Hooks the host runs after binding (init, in registration order) and at shut-down (free, newest
-// first). `init` returns an error pointer; null is success.
-using InitializationInit = void* (*)();
+// first). `init` gives an error by value, through the caller's result slot; null is success.
+class ErrorRef;
+using InitializationInit = ErrorRef (*)();
 using InitializationFree = void (*)();
 
 struct InitializationRecord {

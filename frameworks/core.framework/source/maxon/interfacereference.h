@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "maxon/entity.h"
+#include "maxon/errorref.h"
 #include "maxon/nullreturn.h"
 
 namespace maxon {
@@ -98,17 +99,18 @@ void* StubAddress() {
   return reinterpret_cast<void*>(&Stub::Call);
 }
 
-// Stub of a method that returns an error pointer: forwards when late resolution succeeds, else
-// returns the "unresolved" error without a word.
+// Stub of a method that returns an error: forwards when late resolution succeeds, else returns
+// the "unresolved" error without a word. It has the method's own signature, the error coming back
+// by value (through the caller's result slot), so the host calls stub and method alike.
 template <InterfaceReferenceRecord& Reference, size_t Slot, typename Signature>
 struct ErrorChannelStub;
 
 template <InterfaceReferenceRecord& Reference, size_t Slot, typename... Args>
-struct ErrorChannelStub<Reference, Slot, void*(Args...)> {
-  static void* Call(Args... args) {
+struct ErrorChannelStub<Reference, Slot, ErrorRef(Args...)> {
+  static ErrorRef Call(Args... args) {
     if (ResolveForSlot(Reference, Slot, StubAddress<ErrorChannelStub>(), false))
-      return SlotAs<void* (*)(Args...)>(Reference, Slot)(args...);
-    return PrivateGetNullReturnError(NULL_RETURN_REASON::UNRESOLVED);
+      return SlotAs<ErrorRef (*)(Args...)>(Reference, Slot)(args...);
+    return ErrorRef(PrivateGetNullReturnError(NULL_RETURN_REASON::UNRESOLVED));
   }
 };
 

@@ -27,7 +27,7 @@ void LiteralId::Release() {
     if (const LiteralIdObserver observer = g_releaseObserver.load(std::memory_order_acquire))
       observer(*this);
     // An owned text came from the framework's allocator, like every heap block of the module.
-    if (IsOwned()) FreeWithDestructorI(const_cast<char*>(text), nullptr);
+    if (IsOwned()) FreeWithDestructorI(const_cast<char*>(text), &DestroyNothing);
   }
   text = nullptr;
   packed = 0;

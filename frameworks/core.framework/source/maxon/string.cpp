@@ -76,9 +76,10 @@ constexpr auto STRING_BLOB = MakeMethodBlob<MethodBlobSize(STRING_METHODS)>(STRI
 
 constinit void* g_stringMethods[STRING_METHOD_COUNT]{};
 
-// Every slot of kind OTHER except Init and SetCString carries an error channel and takes up to
-// four pointer-sized arguments.
-using GenericErrorMethod = void*(void*, void*, void*, void*);
+// Every slot of kind OTHER except Init and SetCString carries an error channel, which comes back
+// by value through the caller's result slot, and takes up to four pointer-sized arguments.
+using GenericErrorMethod = ErrorRef(void*, void*, void*, void*);
+using SetCStringMethod = ErrorRef(StringObject*, const char*, int64_t, const StringDecodingRef&);
 using GenericErrorSlots = std::index_sequence<3, 4, 5, 12, 13, 14, 18, 22, 23, 24, 25, 26, 27, 28,
                                               31, 32, 33, 35, 36, 37, 38, 39, 42, 43>;
 
@@ -101,9 +102,8 @@ void WriteStringStubs() {
   WriteGenericStubs(GenericErrorSlots{});
   g_stringMethods[STRING_INIT] =
       StubAddress<ReportingStub<g_stringInterface, STRING_INIT, StringObject*(StringObject*)>>();
-  g_stringMethods[STRING_SET_CSTRING] = StubAddress<ErrorChannelStub<
-      g_stringInterface, STRING_SET_CSTRING,
-      void*(StringObject*, const char*, int64_t, const void*)>>();
+  g_stringMethods[STRING_SET_CSTRING] =
+      StubAddress<ErrorChannelStub<g_stringInterface, STRING_SET_CSTRING, SetCStringMethod>>();
 }
 
 void FillString(EntityBase* reference, Binder binder) {
@@ -157,9 +157,9 @@ StringObject* StringFromCString(const char* text) {
   if (alloc == nullptr) return nullptr;
   StringObject* string = alloc();
   if (string == nullptr || text == nullptr || *text == '\0') return string;
-  auto setCString = SlotAs<void* (*)(StringObject*, const char*, int64_t, const void*)>(
-      g_stringInterface, STRING_SET_CSTRING);
-  if (setCString(string, text, -1, Utf8Decoding()) != nullptr) {
+  auto setCString = SlotAs<SetCStringMethod*>(g_stringInterface, STRING_SET_CSTRING);
+  const StringDecodingRef decoding(Utf8Decoding());
+  if (setCString(string, text, -1, decoding)) {
     // A string that could not take the text is not handed out half made.
     StringRelease(string);
     return nullptr;

@@ -33,7 +33,7 @@ constinit void* g_systemMethods[SYSTEM_METHOD_COUNT]{};
 void WriteSystemStubs() {
   g_systemMethods[SYSTEM_CONFIGURATION_REGISTER] =
       StubAddress<ErrorChannelStub<g_systemInterface, SYSTEM_CONFIGURATION_REGISTER,
-                                   void*(const ConfigurationEntry*)>>();
+                                   ErrorRef(const ConfigurationEntry*)>>();
 }
 
 void FillSystem(EntityBase* reference, Binder binder) {
@@ -72,13 +72,15 @@ void FreeWithDestructorI(void* object, void (*destructor)(void* object)) {
                                                        SYSTEM_FREE_WITH_DESTRUCTOR);
   // Without a bound allocator nothing can have come from AllocClear.
   if (free == nullptr) return;
-  free(object, destructor);
+  free(object, destructor != nullptr ? destructor : &DestroyNothing);
 }
 
-void* SystemConfigurationRegister(const ConfigurationEntry* entry) {
+void DestroyNothing(void*) {}
+
+ErrorRef SystemConfigurationRegister(const ConfigurationEntry* entry) {
   // The stub is always present, so this slot is never null.
-  return SlotAs<void* (*)(const ConfigurationEntry*)>(g_systemInterface,
-                                                      SYSTEM_CONFIGURATION_REGISTER)(entry);
+  return SlotAs<ErrorRef (*)(const ConfigurationEntry*)>(g_systemInterface,
+                                                         SYSTEM_CONFIGURATION_REGISTER)(entry);
 }
 
 bool SystemGetConsoleOutputType(uint32_t* mask) {

@@ -10,9 +10,13 @@ namespace maxon {
 // Null when the host refuses or its system interface is not bound.
 void* AllocClear(int64_t size, const char* file, int line);
 
-// Runs `destructor` on `object` (when the destructor is not null), then frees the memory that
-// AllocClear gave. A null object is ignored.
+// Runs `destructor` on `object`, then frees the memory that AllocClear gave. A null object is
+// ignored. The host calls whatever destructor it is handed, so a block with nothing to destroy
+// goes with DestroyNothing; a null destructor is turned into it here as well.
 void FreeWithDestructorI(void* object, void (*destructor)(void* object));
+
+// The destructor of a block that holds nothing to release (scratch memory, copied text).
+void DestroyNothing(void* object);
 
 }  // namespace maxon
 

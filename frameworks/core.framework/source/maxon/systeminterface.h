@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "maxon/entity.h"
+#include "maxon/errorref.h"
 
 namespace maxon {
 
@@ -27,9 +28,11 @@ static_assert(sizeof(SourceLocation) == 16);
 enum SystemSlot : size_t {
   // void* (int64_t size, const AllocationSite* site): zero-filled memory, null when refused.
   SYSTEM_ALLOC_CLEAR = 0,
-  // void (void* object, void (*destructor)(void*)): runs the destructor, then frees.
+  // void (void* object, void (*destructor)(void*)): runs the destructor, then frees. The host
+  // calls the destructor as given, so it is never null.
   SYSTEM_FREE_WITH_DESTRUCTOR = 1,
-  // void* (const ConfigurationEntry* entry): error pointer; the host may write the variable.
+  // ErrorRef (const ConfigurationEntry* entry): the error comes back through the caller's result
+  // slot; the host may write the variable.
   SYSTEM_CONFIGURATION_REGISTER = 2,
   // uint32_t (): the console's channel mask.
   SYSTEM_GET_CONSOLE_OUTPUT_TYPE = 3,
@@ -41,7 +44,7 @@ enum SystemSlot : size_t {
 extern InterfaceReferenceRecord g_systemInterface;
 
 // Hands one configuration entry to the host; its error answer is passed on.
-void* SystemConfigurationRegister(const ConfigurationEntry* entry);
+ErrorRef SystemConfigurationRegister(const ConfigurationEntry* entry);
 
 // The host's console mask; false (and *mask untouched) while the slot is empty.
 bool SystemGetConsoleOutputType(uint32_t* mask);
