@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/abi/host_abi.h"
 #include "host/framework/strings.h"
 
 namespace fm::host {
@@ -13,51 +14,10 @@ uint64_t Word(const std::vector<uint8_t>& bytes, uint32_t offset) {
   return word;
 }
 
-// Operation 7 gives the host's string class by value, which the entry receives as a member
-// returning a class. On the Itanium layout the compiler passes that result slot ahead of the
-// object for the member call. A host built by Microsoft's compiler calls the Windows entry with
-// the object first, the result slot second, then the two arguments, and gets the slot back; mingw's
-// g++ would order a member's slot the other way, so the Windows call is spelt out.
-
-#ifdef _WIN32
-
-template <typename R>
-R Call(const uint8_t* entry, void* object, void* a, void* b) {
-  using Function = R (*)(void*, void*, void*);
-  Function function;
-  std::memcpy(&function, entry, sizeof function);
-  return function(object, a, b);
-}
-
-StringValue CallStringOperation(const uint8_t* entry, void* object, void* a, void* b) {
-  using Function = HostString** (*)(void* object, HostString** result, void* a, void* b);
-  Function function;
-  std::memcpy(&function, entry, sizeof function);
-  HostString* result = nullptr;
-  function(object, &result, a, b);
-  return StringValue(result);
-}
-
-#else
-
-// The host's stand-in for the module's command class: the entries are pointers to its virtual
-// members, and the object is called through them without the host knowing the class.
-class AnyCommand {};
-
-template <typename R>
-R Call(const uint8_t* entry, void* object, void* a, void* b) {
-  using Member = R (AnyCommand::*)(void*, void*);
-  static_assert(sizeof(Member) == 16, "an Itanium pointer to member is a function word and an adjustment");
-  Member member;
-  std::memcpy(&member, entry, sizeof member);
-  return (static_cast<AnyCommand*>(object)->*member)(a, b);
-}
-
-StringValue CallStringOperation(const uint8_t* entry, void* object, void* a, void* b) {
-  return Call<StringValue>(entry, object, a, b);
-}
-
-#endif
+// Every operation entry is called by the boundary (host/abi), as a member of the host's command
+// class under the host's C++ ABI: on the Itanium layout a 16-byte pointer to a virtual member, the
+// result slot of operation 7 ahead of the object; on Windows a code address called with
+// Microsoft's convention, the object first and operation 7's result slot second.
 
 }  // namespace
 
@@ -96,26 +56,26 @@ bool CommandRecord::HasEntry(int slot) const { return Entry(slot) != nullptr; }
 std::optional<bool> CommandRecord::Execute(void* document, void* parent) const {
   const uint8_t* entry = Entry(1);
   if (entry == nullptr) return std::nullopt;
-  return Call<bool>(entry, Object(), document, parent);
+  return fm_abi_call_bool_operation(entry, Object(), document, parent);
 }
 
 std::optional<int32_t> CommandRecord::State(void* document, void* parent) const {
   const uint8_t* entry = Entry(4);
   if (entry == nullptr) return std::nullopt;
-  return Call<int32_t>(entry, Object(), document, parent);
+  return fm_abi_call_int_operation(entry, Object(), document, parent);
 }
 
 std::optional<bool> CommandRecord::BoolOperation(int slot, void* document, void* parent) const {
   if (slot != 2 && slot != 3 && slot != 5 && slot != 6 && slot != 8) return std::nullopt;
   const uint8_t* entry = Entry(slot);
   if (entry == nullptr) return std::nullopt;
-  return Call<bool>(entry, Object(), document, parent);
+  return fm_abi_call_bool_operation(entry, Object(), document, parent);
 }
 
 std::optional<HostString*> CommandRecord::StringOperation(void* document, void* parent) const {
   const uint8_t* entry = Entry(7);
   if (entry == nullptr) return std::nullopt;
-  return CallStringOperation(entry, Object(), document, parent).Take();
+  return static_cast<HostString*>(fm_abi_call_string_operation(entry, Object(), document, parent));
 }
 
 bool CommandRecord::Release() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "host/abi/host_abi.h"
 #include "host/framework/binder.h"
 #include "host/framework/configuration.h"
 #include "host/framework/initializer.h"
@@ -137,7 +138,8 @@ bool ModuleFile::RunInitHooks(std::string* error) {
   for (; hooksRun_ < hooks_.size(); ++hooksRun_) {
     records::InitializationRecord* hook = hooks_[hooksRun_];
     if (hook->init == nullptr) continue;
-    if (const ErrorValue failure = hook->init()) {
+    // Through the boundary, which calls the hook as one returning the framework's error class.
+    if (fm_abi_call_init_hook(reinterpret_cast<void*>(hook->init)) != nullptr) {
       *error = "\"" + Path() + "\": initialisation hook of \"" +
                std::string(hook->source ? hook->source : "") + "\" failed";
       SetConfigurationOwner(std::string());

@@ -2,6 +2,7 @@
 // plug-in registration and the host's start-up directory.
 #include <cstring>
 
+#include "host/abi/host_abi.h"
 #include "host/tables/entry_support.h"
 #include "host/tables/paths.h"
 #include "host/tables/table_image.h"
@@ -14,18 +15,23 @@ void Record(UiEventKind kind, std::string text = {}, int32_t value = 0) {
 }
 
 // Every host-string argument is the host's string class by const reference: the address of the
-// caller's one-word holder. A null string prints (or shows) as the empty text.
-
-// One console line.
-void PrintLine(const StringValue& text) { Record(UiEventKind::PrintLine, ToUtf8(text.Get())); }
+// caller's one-word holder. The entries themselves are the boundary's (host/abi), which reads the
+// holder and hands the string on. A null string prints (or shows) as the empty text; a word that
+// is no string of this host (a module that passed the string object instead of its holder's
+// address) is diagnosed and shown as empty.
+std::string TextOf(void* string, const char* entry) {
+  auto* text = static_cast<HostString*>(string);
+  if (text != nullptr && !IsHostString(text)) {
+    Diagnose(std::string(entry) + ": the argument holds no string of this host");
+    return std::string();
+  }
+  return ToUtf8(text);
+}
 
 // A new path owned by the caller (PathFree).
 PathValue GetHostStartupDirectory() { return PathValue(CurrentEnvironment().StartupDirectory()); }
 
 // Modal in a real host; here recorded with its style. There is no answer to give.
-void ShowMessageBox(const StringValue& text, int32_t style) {
-  Record(UiEventKind::MessageBox, ToUtf8(text.Get()), style);
-}
 
 void SetHostUiState(int32_t state) { Record(UiEventKind::UiState, {}, state); }
 
@@ -39,15 +45,12 @@ void StatusSetProgress(int32_t percent) {
   Record(UiEventKind::StatusProgress, {}, percent);
 }
 
-void StatusShowText(const StringValue& text) {
-  Record(UiEventKind::StatusText, ToUtf8(text.Get()));
-}
 
 // Keeps a copy of the record (the module's lives only for the call) and copies the help text and
 // the icon bitmap it points to (the module frees both right after). The help text is "a pointer to
 // a host string": the address of the module's holder, valid for the call. False, keeping nothing,
 // when the host refuses or the record is not a command record of this layout.
-bool PluginRegister(int32_t api, int32_t kind, int32_t id, const StringValue& name, void* record,
+bool PluginRegister(int32_t api, int32_t kind, int32_t id, void* name, void* record,
                     int32_t size) {
   Environment& env = CurrentEnvironment();
   if (env.Faults().refuseRegistration) return false;
@@ -65,13 +68,13 @@ bool PluginRegister(int32_t api, int32_t kind, int32_t id, const StringValue& na
   registration.api = api;
   registration.kind = kind;
   registration.id = id;
-  registration.name = ToUtf8(name.Get());
+  registration.name = TextOf(name, "PluginRegister");
   registration.record.assign(static_cast<const uint8_t*>(record),
                              static_cast<const uint8_t*>(record) + size);
   registration.recordSize = size;
   HostString* const* help = nullptr;
   std::memcpy(&help, registration.record.data() + kCommandRecordHelpOffset, sizeof help);
-  registration.help = help ? ToUtf8(*help) : std::string();
+  registration.help = help ? TextOf(*help, "PluginRegister's help text") : std::string();
   void* icon = nullptr;
   std::memcpy(&icon, registration.record.data() + kCommandRecordIconOffset, sizeof icon);
   if (icon) {
@@ -89,16 +92,31 @@ void RequestHostUpdate(int32_t flags) { Record(UiEventKind::HostUpdate, {}, flag
 
 }  // namespace
 
+extern "C" {
+void fm_host_print_line(void* text) { Record(UiEventKind::PrintLine, TextOf(text, "PrintLine")); }
+void fm_host_show_message_box(void* text, int32_t style) {
+  Record(UiEventKind::MessageBox, TextOf(text, "ShowMessageBox"), style);
+}
+void fm_host_status_show_text(void* text) {
+  Record(UiEventKind::StatusText, TextOf(text, "StatusShowText"));
+}
+bool fm_host_plugin_register(int32_t api, int32_t kind, int32_t id, void* name, void* record,
+                             int32_t size) {
+  return PluginRegister(api, kind, id, name, record, size);
+}
+void fm_host_release_string(void* string) { Release(static_cast<HostString*>(string)); }
+}
+
 void FillGeneralTable(TableImage& table) {
   using E = GeneralEntries;
-  table.PutPlain(E::PrintLine, &PrintLine);
+  table.PutPlain(E::PrintLine, fm_abi_entry_print_line());
   table.PutPlain(E::GetHostStartupDirectory, &GetHostStartupDirectory);
-  table.PutPlain(E::ShowMessageBox, &ShowMessageBox);
+  table.PutPlain(E::ShowMessageBox, fm_abi_entry_show_message_box());
   table.PutPlain(E::SetHostUiState, &SetHostUiState);
   table.PutPlain(E::StatusReset, &StatusReset);
   table.PutPlain(E::StatusSetProgress, &StatusSetProgress);
-  table.PutPlain(E::StatusShowText, &StatusShowText);
-  table.PutPlain(E::PluginRegister, &PluginRegister);
+  table.PutPlain(E::StatusShowText, fm_abi_entry_status_show_text());
+  table.PutPlain(E::PluginRegister, fm_abi_entry_plugin_register());
   table.PutPlain(E::RequestHostUpdate, &RequestHostUpdate);
 }
 

@@ -1,5 +1,6 @@
 // NodeTable: node type, name, hierarchy and messages, and node arrays. Type and Next run for every
 // tag of every kept polygon, so they only check for null.
+#include "host/abi/host_abi.h"
 #include "host/tables/entry_support.h"
 #include "host/tables/table_image.h"
 
@@ -47,19 +48,6 @@ StringValue NodeName(void* node) {
   return StringValue(NewString(n ? n->Name() : std::string()));
 }
 
-// The host's NodeGetName is a member returning its string class by value. On the Itanium layout
-// the entry is that member itself (MemberShim below), so the compiler passes the result slot
-// ahead of the node. Microsoft's compiler passes it after the node, and mingw-w64 would not, so on
-// Windows the entry is spelt out as a plain function of (node, slot) that fills the slot as raw
-// storage.
-HostString** NodeGetNameIntoSlot(void* node, HostString** result) {
-  if (!result) {
-    Diagnose("NodeGetName: no result slot");
-    return result;
-  }
-  *result = NodeName(node).Take();
-  return result;
-}
 
 // An empty array owned by the caller until NodeArrayFree; null when the host refuses.
 void* NodeArrayAlloc() {
@@ -91,17 +79,20 @@ void* NodeArrayGet(void* array, int32_t index) {
 
 }  // namespace
 
+// The host's NodeGetName is a member of its node class returning its string class by value; the
+// entry is that member as the boundary (host/abi) defines it, so the compiler of the host's ABI
+// places the node and the result slot (Microsoft's: node, then slot; Itanium: slot, then node).
+extern "C" void* fm_host_node_name(void* node) { return NodeName(node).Take(); }
+
 void FillNodeTable(TableImage& table) {
   using E = NodeEntries;
   table.PutMember<&NodeGetType>(E::NodeGetType);
   table.PutMember<&NodeMessage>(E::NodeMessage);
   table.PutMember<&NodeNext>(E::NodeNext);
   table.PutMember<&NodeDown>(E::NodeDown);
-  if constexpr (kItaniumLayout) {
-    table.PutMember<&NodeName>(E::NodeGetName);
-  } else {
-    table.PutMember<&NodeGetNameIntoSlot>(E::NodeGetName);
-  }
+  uint8_t getName[16] = {};
+  fm_abi_member_node_get_name(getName);
+  table.PutEntryBytes(E::NodeGetName, getName, fm_abi_member_entry_width());
   table.PutPlain(E::NodeArrayAlloc, &NodeArrayAlloc);
   table.PutPlain(E::NodeArrayFree, &NodeArrayFree);
   table.PutMember<&NodeArrayCount>(E::NodeArrayCount);

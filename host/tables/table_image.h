@@ -56,6 +56,12 @@ class TableImage {
     }
   }
 
+  // An entry given as its bytes (a member entry the boundary made); `width` must be the entry's.
+  void PutEntryBytes(const Entry& entry, const void* bytes, uint32_t width) {
+    assert(width == entry.Width());
+    std::memcpy(bytes_.data() + entry.Offset(), bytes, width);
+  }
+
   // A data word (StringTable entry 0).
   void PutData(const Entry& entry, const void* data) {
     std::memcpy(bytes_.data() + entry.Offset(), &data, sizeof data);
