@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/mesh/triangle_order.h"
+
 namespace fm::host::fmhost {
 namespace {
 
@@ -32,23 +34,7 @@ bool Folded(const mesh::Vector3& n, const mesh::Vector3& m) {
 }  // namespace
 
 bool IsTrianglePair(const PolygonRecord& first, const PolygonRecord& partner) {
-  if ((partner.a == 0 && partner.b == 0) || partner.c != partner.d) return false;
-  const int32_t corner[3] = {first.a, first.b, first.c};
-  for (int k = 0; k < 3; ++k) {
-    const int32_t from = corner[k], to = corner[(k + 1) % 3];
-    int32_t apex;
-    if (partner.b == from && partner.a == to) {
-      apex = partner.c;
-    } else if (partner.c == from && partner.b == to) {
-      apex = partner.a;
-    } else if (partner.a == from && partner.c == to) {
-      apex = partner.b;
-    } else {
-      continue;
-    }
-    if (apex >= 0) return true;
-  }
-  return false;
+  return mesh::FormsTrianglePair(first, partner);
 }
 
 PairReading ReadPairLayout(const std::vector<PolygonRecord>& polygons) {
