@@ -46,6 +46,11 @@ struct MeshObject {
   uint32_t faceCount = 0;
   // File vertex (0-based) of each of the object's points, ascending: points keep the file's order.
   std::vector<int32_t> pointVertex;
+  // Where each material run after the first begins, as an index into the object's faces
+  // (ascending, never 0). A run is a stretch of the object's faces under one `usemtl` name; tools
+  // that group faces by material write each run's triangles in their own order, so the triangle
+  // order is read per run.
+  std::vector<uint32_t> materialRuns;
   friend bool operator==(const MeshObject&, const MeshObject&) = default;
 };
 

@@ -234,6 +234,7 @@ class Parser {
     if (keyword == "vn") return NumbersLine(rest, lineNumber, 3, 3, kNormal,
                                             "a normal needs three numbers");
     if (keyword == "o") return ObjectLine(Trim(rest), lineNumber);
+    if (keyword == "usemtl") MaterialLine(rest);
     if (!LooksLikeText(keyword)) {
       return Fail(lineNumber, "not an OBJ statement: " + QuotedToken(keyword));
     }
@@ -379,8 +380,26 @@ class Parser {
     }
     if (relative && firstRelative_ < 0) firstRelative_ = static_cast<int64_t>(faces_.size());
     faces_.push_back(face);
+    if (materialNamed_) {
+      // Faces only ever join the last object, so the last kept face is that object's when it has any.
+      if (object.faceCount > 0 && material_ != faceMaterial_) {
+        object.materialRuns.push_back(object.faceCount);
+      }
+      faceMaterial_ = material_;
+      materialNamed_ = false;
+    }
     ++object.faceCount;
     return true;
+  }
+
+  // A `usemtl` that names the material already in use continues its run, as does one undone by
+  // another before the next face; the statement itself stays in the text like any other.
+  void MaterialLine(std::string_view rest) {
+    Tokens tokens(rest);
+    std::string_view name;
+    tokens.Next(name);
+    material_.assign(name);
+    materialNamed_ = true;
   }
 
   // A face of more than four corners cannot be held by a polygon object, so its object is kept out
@@ -393,6 +412,7 @@ class Parser {
     opened.left.corners = static_cast<uint32_t>(std::min<size_t>(corners, kMaxCount));
     faces_.resize(object.firstFace);
     object.faceCount = 0;
+    object.materialRuns.clear();
     while (!baseRuns_.empty() && baseRuns_.back().firstFace >= object.firstFace) {
       baseRuns_.pop_back();
     }
@@ -502,6 +522,9 @@ class Parser {
   int64_t firstRelative_ = -1;  // the first kept face with a relative index
   std::vector<MeshObject> objects_;
   std::vector<Opened> opened_;  // one per entry of objects_
+  std::string material_;      // named by the last `usemtl`; none before the first
+  std::string faceMaterial_;  // material_ when the last kept face was read
+  bool materialNamed_ = false;  // a `usemtl` came since that face
 };
 
 }  // namespace

@@ -10,7 +10,8 @@
 // writer copies back unchanged; the values of `v`, `vt` and `vn` lines are still checked. An object
 // with a face of more than four corners, which a polygon object cannot hold, is left out of the
 // objects and listed in `leftObjects`: its faces are checked but not kept, so its text stays as it
-// is. Faces of one object may differ in whether they carry texture coordinates or normals.
+// is. Faces of one object may differ in whether they carry texture coordinates or normals. `usemtl`
+// names, though left in the text too, split each object's faces into material runs.
 // Lines end in LF, CR LF or CR alone.
 //
 // The reader is strict about what it must understand: a line it cannot read, an index out of range,

@@ -187,6 +187,39 @@ TEST(ObjReader, AnObjectWithAFaceOfMoreThanFourCornersIsLeftOutWhole) {
   EXPECT_EQ(unnamed.objects[0].firstFace, 0u);
 }
 
+TEST(ObjReader, MaterialRunsSplitEachObjectWhereTheMaterialChanges) {
+  using Runs = std::vector<std::vector<uint32_t>>;  // per object
+  const struct Case {
+    const char* name;
+    const char* faces;  // after kSquare
+    Runs runs;
+  } cases[] = {
+      {"no materials", "f 1 2 3\nf 1 3 4\n", {{}}},
+      {"one material", "usemtl a\nf 1 2 3\nf 1 3 4\n", {{}}},
+      {"a change between faces", "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\nf 2 3 4\n", {{1}}},
+      {"a material that comes back is another run",
+       "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\nusemtl a\nf 2 3 4\n", {{1, 2}}},
+      {"the same name again continues the run",
+       "usemtl a\nf 1 2 3\nusemtl a # again\nf 1 3 4\n", {{}}},
+      {"changes without faces between them count once",
+       "usemtl a\nf 1 2 3\nusemtl b\nusemtl c\nf 1 3 4\n", {{1}}},
+      {"a change back before any face is no change",
+       "usemtl a\nf 1 2 3\nusemtl b\nusemtl a\nf 1 3 4\n", {{}}},
+      {"the first material of a file starts no run", "f 1 2 3\nusemtl a\nf 1 3 4\n", {{1}}},
+      {"every object starts with its own run",
+       "usemtl a\nf 1 2 3\no second\nf 1 3 4\nusemtl b\nf 2 3 4\no third\nf 1 2 4\n",
+       {{}, {1}, {}}},
+      {"a left-out object keeps none",
+       "usemtl a\nf 1 2 3\nusemtl b\nf 1 3 4\nf 1 2 3 4 4\no next\nf 1 2 3\n", {{}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MeshFile mesh = Parse(std::string(kSquare) + c.faces);
+    ASSERT_EQ(mesh.objects.size(), c.runs.size());
+    for (size_t o = 0; o < c.runs.size(); ++o) EXPECT_EQ(mesh.objects[o].materialRuns, c.runs[o]);
+  }
+}
+
 TEST(ObjReader, FacesOfOneObjectMayDifferInForm) {
   const MeshFile mesh = Parse(std::string(kSquare) +
                               "vn 0 0 1\nf 1/1 2/2 3/3\nf 1 3 4\nf 1//1 3//1 4//1\n"
