@@ -369,22 +369,21 @@ int Run(const Options& options, Streams& streams) {
   uint64_t released = 0;
   const std::string_view text = inputFile.Text();
   const mesh::TextSink sink = [&](std::string_view piece) {
-    if (!output.Append(piece, outputError)) return false;
-    // Input pages already written out are not needed again.
-    if (piece.data() >= text.data() && piece.data() + piece.size() <= text.data() + text.size()) {
-      const uint64_t end = static_cast<uint64_t>(piece.data() + piece.size() - text.data());
-      if (end >= released + (uint64_t{64} << 20) || end == text.size()) {
-        inputFile.Release(released, end);
-        released = end;
-      }
+    return output.Append(piece, outputError);
+  };
+  // Input pages already written out are not needed again: the writer's progress says how far
+  // through the text it has come.
+  const auto progress = [&](int percent) {
+    screen.Progress(writing, percent);
+    const uint64_t end = percent >= 100 ? text.size() : text.size() / 100 * uint64_t(percent);
+    if (end >= released + (uint64_t{64} << 20) || (end == text.size() && end > released)) {
+      inputFile.Release(released, end);
+      released = end;
     }
-    return true;
   };
   if (!inputFile.Unchanged(error)) return Fail(streams, error);
   mesh::WriteReport writeReport;
-  const bool written = mesh::WriteEditedObj(
-      text, input, trace, sink, error, [&](int percent) { screen.Progress(writing, percent); },
-      &writeReport);
+  const bool written = mesh::WriteEditedObj(text, input, trace, sink, error, progress, &writeReport);
   summary.mergedWithoutTexcoords = writeReport.facesWithoutTexcoords;
   summary.mergedWithoutNormals = writeReport.facesWithoutNormals;
   screen.Finish();

@@ -17,6 +17,9 @@ namespace {
 
 constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
 
+// The largest stretch LineEnd searches at once.
+constexpr size_t kMaxWindow = size_t{1} << 16;
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
 std::string_view Trim(std::string_view s) {
@@ -530,9 +533,23 @@ class Parser {
 }  // namespace
 
 size_t LineEnd(std::string_view text, size_t pos) {
-  for (size_t i = pos; i < text.size(); ++i) {
-    if (text[i] == '\n') return i;
-    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return i;
+  // The line's LF and a CR before it are looked for with memchr, in windows that grow, so that
+  // a file whose lines end in CR alone is not searched to its end for an LF on every line.
+  const char* const data = text.data();
+  size_t window = 256;
+  for (size_t from = pos; from < text.size();
+       from += window, window = std::min(window * 2, kMaxWindow)) {
+    const size_t length = std::min(window, text.size() - from);
+    const char* const begin = data + from;
+    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', length));
+    const size_t beforeLf = lf != nullptr ? static_cast<size_t>(lf - begin) : length;
+    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', beforeLf));
+    if (cr != nullptr) {
+      const size_t at = from + static_cast<size_t>(cr - begin);
+      // The CR of a CR LF: the line ends at the LF.
+      return at + 1 < text.size() && data[at + 1] == '\n' ? at + 1 : at;
+    }
+    if (lf != nullptr) return from + beforeLf;
   }
   return text.size();
 }

@@ -11,6 +11,19 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
+// A line whose last non-blank character is a backslash continues on the next line.
+bool Continues(std::string_view line) {
+  while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+  return !line.empty() && line.back() == '\\';
+}
+
+// The result goes to the sink in blocks of about this size: the rewritten lines and short stretches
+// of the text between them are gathered, so that a file of millions of changed faces does not take
+// millions of calls. Stretches of the text at least kDirect long are handed on as they are, without
+// a copy.
+constexpr size_t kBlock = size_t{1} << 20;
+constexpr size_t kDirect = size_t{64} << 10;
+
 // The parts of one face statement the writer needs.
 struct FaceText {
   std::string_view indent;
@@ -21,34 +34,50 @@ struct FaceText {
   std::string_view lineEnd;  // "\n", "\r\n", "\r" or "" at the end of the text
 };
 
-// Splits the statement at `offset`. A statement continued over several lines is joined into
-// `joined` first, which must then outlive the result.
-bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceText& out) {
-  const size_t end = StatementEnd(text, offset);
-  std::string_view statement = text.substr(offset, end - offset);
-  out.lineEnd = {};
-  if (!statement.empty() && (statement.back() == '\n' || statement.back() == '\r')) {
-    const bool crlf = statement.size() >= 2 && statement.back() == '\n' &&
-                      statement[statement.size() - 2] == '\r';
-    out.lineEnd = statement.substr(statement.size() - (crlf ? 2 : 1));
-    statement.remove_suffix(out.lineEnd.size());
-  }
-  if (LineEnd(statement, 0) < statement.size()) {
-    // Continued lines: drop each backslash and line break, as the reader does.
-    joined.clear();
-    size_t pos = 0;
-    while (pos <= statement.size()) {
-      const size_t lineEnd = LineEnd(statement, pos);
-      std::string_view line = statement.substr(pos, lineEnd - pos);
-      while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
-      if (lineEnd < statement.size() && !line.empty() && line.back() == '\\') line.remove_suffix(1);
-      if (!joined.empty()) joined.push_back(' ');
-      joined.append(line);
-      pos = lineEnd + 1;
+// Splits the statement at `offset`; `end` is one past it (past its line end). A statement continued
+// over several lines is joined into `joined` first, which must then outlive the result.
+bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceText& out,
+               size_t& end) {
+  const size_t firstEnd = LineEnd(text, offset);
+  std::string_view statement = text.substr(offset, firstEnd - offset);
+  bool continued = false;
+  if (!Continues(statement)) {
+    // One line, the common case: its end is already known, nothing is scanned twice.
+    end = firstEnd < text.size() ? firstEnd + 1 : firstEnd;
+    out.lineEnd = text.substr(firstEnd, end - firstEnd);
+    if (out.lineEnd == "\n" && !statement.empty() && statement.back() == '\r') {
+      statement.remove_suffix(1);
+      out.lineEnd = text.substr(firstEnd - 1, 2);
     }
-    statement = joined;
+  } else {
+    end = StatementEnd(text, offset);
+    statement = text.substr(offset, end - offset);
+    out.lineEnd = {};
+    if (!statement.empty() && (statement.back() == '\n' || statement.back() == '\r')) {
+      const bool crlf = statement.size() >= 2 && statement.back() == '\n' &&
+                        statement[statement.size() - 2] == '\r';
+      out.lineEnd = statement.substr(statement.size() - (crlf ? 2 : 1));
+      statement.remove_suffix(out.lineEnd.size());
+    }
+    if (LineEnd(statement, 0) < statement.size()) {
+      // Continued lines: drop each backslash and line break, as the reader does.
+      joined.clear();
+      size_t pos = 0;
+      while (pos <= statement.size()) {
+        const size_t lineEnd = LineEnd(statement, pos);
+        std::string_view line = statement.substr(pos, lineEnd - pos);
+        while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+        if (lineEnd < statement.size() && !line.empty() && line.back() == '\\') {
+          line.remove_suffix(1);
+        }
+        if (!joined.empty()) joined.push_back(' ');
+        joined.append(line);
+        pos = lineEnd + 1;
+      }
+      statement = joined;
+      continued = true;
+    }
   }
-  const bool continued = statement.data() == joined.data();
   size_t i = 0;
   while (i < statement.size() && IsBlank(statement[i])) ++i;
   out.indent = statement.substr(0, i);
@@ -132,10 +161,12 @@ class Writer {
  public:
   Writer(std::string_view text, const MeshFile& mesh, const TextSink& sink,
          const ProgressCallback& progress, WriteReport* report)
-      : text_(text), mesh_(mesh), sink_(sink), progress_(progress), report_(report) {}
+      : text_(text), mesh_(mesh), sink_(sink), progress_(progress), report_(report) {
+    gathered_.reserve(kBlock + kBlock / 8);
+  }
 
   bool CopyTo(size_t end) {
-    if (end > copied_ && !sink_(text_.substr(copied_, end - copied_))) return false;
+    if (end > copied_ && !Emit(text_.substr(copied_, end - copied_))) return false;
     copied_ = std::max(copied_, end);
     if (progress_ && !text_.empty()) {
       const int percent = static_cast<int>(uint64_t{copied_} * 100 / text_.size());
@@ -145,21 +176,43 @@ class Writer {
   }
   void SkipTo(size_t end) { copied_ = end; }
 
-  bool Rewrite(const RewrittenFace& face, std::string& error) {
+  // Hands on what is still gathered.
+  bool Flush() {
+    if (gathered_.empty()) return true;
+    const bool taken = sink_(gathered_);
+    gathered_.clear();
+    return taken;
+  }
+
+  // Rewrites the statement of `face.face` and returns in `end` where that statement ends.
+  bool Rewrite(const RewrittenFace& face, size_t& end, std::string& error) {
     // The faces a rewritten statement takes tokens from, split once each.
     uint32_t splitFaces[4];
     size_t splitCount = 0;
+    end = 0;
     for (int k = 0; k < face.corners; ++k) {
       const uint32_t source = face.sourceFace[k];
       if (std::find(splitFaces, splitFaces + splitCount, source) != splitFaces + splitCount) continue;
-      if (!SplitFace(text_, mesh_.faces[source].offset, joined_[splitCount], split_[splitCount])) {
+      size_t sourceEnd = 0;
+      if (!SplitFace(text_, mesh_.faces[source].offset, joined_[splitCount], split_[splitCount],
+                     sourceEnd)) {
         error = "the face statement of face " + std::to_string(source + 1) +
                 " is no longer where it was read";
         return false;
       }
+      if (source == face.face) end = sourceEnd;
       splitFaces[splitCount++] = source;
     }
-    const FaceText& own = split_[Which(splitFaces, splitCount, face.face)];
+    const size_t ownIndex = Which(splitFaces, splitCount, face.face);
+    if (ownIndex == splitCount) {
+      // Not one of its corners comes from its own statement: its layout is still the one to keep.
+      if (!SplitFace(text_, mesh_.faces[face.face].offset, ownJoined_, ownSplit_, end)) {
+        error = "the face statement of face " + std::to_string(face.face + 1) +
+                " is no longer where it was read";
+        return false;
+      }
+    }
+    const FaceText& own = ownIndex == splitCount ? ownSplit_ : split_[ownIndex];
     CornerParts parts[4];
     bool keep[3] = {true, true, true};
     bool had[3] = {true, false, false};
@@ -181,21 +234,28 @@ class Writer {
       report_->facesWithoutTexcoords += had[1] && !keep[1];
       report_->facesWithoutNormals += had[2] && !keep[2];
     }
-    line_.assign(own.indent);
-    line_.push_back('f');
+    std::string& line = gathered_;
+    line.append(own.indent);
+    line.push_back('f');
     for (int k = 0; k < face.corners; ++k) {
       // The first line's own separators; corners beyond its own take its last one.
-      line_.append(own.separator[std::min<size_t>(static_cast<size_t>(k), own.corners - 1)]);
-      AppendCorner(line_, parts[k], keep, mesh_, face.sourceFace[k], face.face);
+      line.append(own.separator[std::min<size_t>(static_cast<size_t>(k), own.corners - 1)]);
+      AppendCorner(line, parts[k], keep, mesh_, face.sourceFace[k], face.face);
     }
-    line_.append(own.tail);
-    line_.append(own.lineEnd);
-    return sink_(line_);
+    line.append(own.tail);
+    line.append(own.lineEnd);
+    return gathered_.size() < kBlock || Flush();
   }
 
  private:
   static size_t Which(const uint32_t* faces, size_t count, uint32_t face) {
     return static_cast<size_t>(std::find(faces, faces + count, face) - faces);
+  }
+
+  bool Emit(std::string_view piece) {
+    if (piece.size() >= kDirect) return Flush() && sink_(piece);
+    gathered_.append(piece);
+    return gathered_.size() < kBlock || Flush();
   }
 
   std::string_view text_;
@@ -207,7 +267,9 @@ class Writer {
   int reported_ = -1;
   std::string joined_[4];
   FaceText split_[4];
-  std::string line_;
+  std::string ownJoined_;
+  FaceText ownSplit_;
+  std::string gathered_;
 };
 
 }  // namespace
@@ -230,15 +292,18 @@ bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace
       error = "the result could not be written";
       return false;
     }
+    size_t end = 0;
     if (rewrite) {
-      if (!writer.Rewrite(trace.rewritten[next++], error)) {
+      if (!writer.Rewrite(trace.rewritten[next++], end, error)) {
         if (error.empty()) error = "the result could not be written";
         return false;
       }
+    } else {
+      end = StatementEnd(text, offset);
     }
-    writer.SkipTo(StatementEnd(text, offset));
+    writer.SkipTo(end);
   }
-  if (!writer.CopyTo(text.size())) {
+  if (!writer.CopyTo(text.size()) || !writer.Flush()) {
     error = "the result could not be written";
     return false;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -242,6 +243,26 @@ TEST(ObjReader, LinesEndInLfCrLfOrCrAlone) {
             "in.obj:3: vertex index 3 is out of range (the file has 1 vertices)");
   const std::string text = "f 1 \\\r2 3\rv 0 0 0\r\n";
   EXPECT_EQ(StatementEnd(text, 0), text.find('v'));
+}
+
+// Long lines are searched in pieces: a line end found at, just before and just after the edge of a
+// piece (a CR LF split across two pieces among them) and lines of CR alone far from any LF.
+TEST(ObjReader, LineEndFindsEveryKindOfLineEndAtAnyDistance) {
+  const size_t lengths[] = {0, 1, 254, 255, 256, 257, 767, 768, 769, 70000, 200000};
+  const char* const ends[] = {"\n", "\r\n", "\r", ""};
+  for (size_t length : lengths) {
+    for (const char* end : ends) {
+      SCOPED_TRACE(std::to_string(length) + " bytes, end " + std::to_string(std::strlen(end)));
+      const std::string line = std::string(length, 'x') + end;
+      const std::string text = line + "v 0 0 0\r\r\n";
+      const size_t expected = std::string_view(end) == "\r\n" ? length + 1 : length;
+      EXPECT_EQ(LineEnd(text, 0), std::string_view(end).empty() ? text.find('\r') : expected);
+      EXPECT_EQ(LineEnd(line, 0), std::string_view(end).empty() ? length : expected);
+      EXPECT_EQ(LineEnd(text, line.size()), text.size() - 3);
+      EXPECT_EQ(LineEnd(text, text.size() - 2), text.size() - 1);
+      EXPECT_EQ(LineEnd(text, text.size()), text.size());
+    }
+  }
 }
 
 TEST(ObjReader, StatementEndCoversContinuedLines) {

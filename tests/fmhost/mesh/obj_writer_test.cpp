@@ -214,13 +214,53 @@ TEST(ObjWriter, ProgressAndARefusingSinkAreHeard) {
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
   EXPECT_EQ(std::count(out.begin(), out.end(), 'f'), 300);
 
+  // The writer gathers small pieces, so even this text goes to the sink at once; a refusal stops it.
   int pieces = 0;
-  EXPECT_FALSE(WriteEditedObj(text, mesh, trace, [&](std::string_view) { return ++pieces < 5; },
+  EXPECT_FALSE(WriteEditedObj(text, mesh, trace, [&](std::string_view) { return ++pieces > 1; },
                               error));
-  EXPECT_EQ(pieces, 5);
+  EXPECT_EQ(pieces, 1);
+  EXPECT_EQ(error, "the result could not be written");
   EXPECT_FALSE(WriteEditedObj(text.substr(1), mesh, trace, [](std::string_view) { return true; },
                               error));
   EXPECT_EQ(error, "the text is not the one the mesh was read from");
+}
+
+// Large results go to the sink in few large pieces, long stretches of the text without a copy, and
+// a refusal anywhere stops the writer.
+TEST(ObjWriter, ALargeResultIsGatheredIntoFewPiecesInOrder) {
+  std::string text;
+  std::string expected;
+  for (int i = 0; i < 40000; ++i) {
+    text += "v 0 0 0\nv 1 0 0\nv 1 1 0\nf -3 -2 -1\nf -3 -1 -2\n";
+    expected += "v 0 0 0\nv 1 0 0\nv 1 1 0\nf -3 -2 -1 -1\n";
+  }
+  const std::string comment = "# " + std::string(200000, 'x') + "\n";
+  text += comment;
+  expected += comment;
+  const MeshFile mesh = Parse(text);
+  FaceTrace trace = Unchanged(mesh);
+  for (uint32_t f = 0; f < 80000; f += 2) trace.rewritten.push_back(Merged(f, f + 1, 1));
+  for (uint32_t f = 1; f < 80000; f += 2) trace.kept[f] = false;
+  std::vector<std::string_view> pieces;
+  std::string out, error;
+  ASSERT_TRUE(WriteEditedObj(text, mesh, trace, [&](std::string_view p) {
+    pieces.push_back(p);
+    out.append(p);
+    return true;
+  }, error)) << error;
+  EXPECT_EQ(out, expected);
+  EXPECT_LT(pieces.size(), 10u);
+  ASSERT_FALSE(pieces.empty());
+  EXPECT_EQ(pieces.back().data(), text.data() + text.size() - comment.size());
+
+  for (size_t refuse = 0; refuse < pieces.size(); ++refuse) {
+    SCOPED_TRACE(refuse);
+    size_t heard = 0;
+    EXPECT_FALSE(WriteEditedObj(text, mesh, trace, [&](std::string_view) {
+      return heard++ != refuse;
+    }, error));
+    EXPECT_EQ(heard, refuse + 1);
+  }
 }
 
 }  // namespace
