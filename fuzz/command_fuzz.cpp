@@ -35,6 +35,7 @@
 #include "host/scene/resource_set.h"
 #include "host/scene/tags.h"
 #include "host/tables/environment.h"
+#include "loaded_module.h"
 #include "scene_plan.h"
 
 namespace {
@@ -43,7 +44,7 @@ using namespace fm::host;
 using fm::fuzz::ScenePlan;
 using fm::fuzz::UvwFill;
 
-constexpr int32_t kCommandId = 1050896;
+using fm::fuzz::kCommandId;
 
 const ScenePlan* g_scene = nullptr;  // for the report of a finding
 
@@ -77,19 +78,14 @@ std::string Describe(const PolygonRecord& p) {
     if (!(condition)) Fail(message); \
   } while (0)
 
-// The headless host with the module loaded, kept for the whole process: loading once keeps the
-// module's coverage counters registered with the fuzzer.
+// The loaded module and the console texts the command prints (string-table ids 10000 to 10003).
 struct Host {
-  Environment environment;
-  ModuleHost modules{environment};
-  std::string texts[4];  // string-table ids 10000 to 10003
+  fm::fuzz::LoadedModule& loaded = fm::fuzz::TheLoadedModule();
+  Environment& environment = loaded.environment;
+  ModuleHost& modules = loaded.modules;
+  std::string texts[4];
 
   Host() {
-    environment.SetDiagnosticEcho(false);
-    if (!modules.LoadFolder(FM_PLUGIN_DIR) || !modules.FindCommand(kCommandId)) {
-      for (const std::string& e : modules.Errors()) std::fprintf(stderr, "%s\n", e.c_str());
-      Fail("the module in " FM_PLUGIN_DIR " does not load");
-    }
     std::string error;
     auto set = LoadResourceSet(std::string(FM_PLUGIN_DIR) + "/facetmender/res", error);
     REQUIRE(set != nullptr, error);
@@ -98,7 +94,7 @@ struct Host {
 };
 
 Host& TheHost() {
-  static Host* host = new Host;  // never destroyed: the module stays loaded until exit
+  static Host* host = new Host;  // never destroyed, like the module it holds
   return *host;
 }
 
