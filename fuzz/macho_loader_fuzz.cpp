@@ -5,16 +5,20 @@
 // A refusal must be one short printable line and leave nothing mapped. An accepted file's
 // exports must lie inside its readable mapped segments and its initialisers and terminators in
 // executable ones, no segment may end up both writable and executable, a segment the file does
-// not make writable must hold exactly the file's bytes (no fixup strays into it), and unloading
-// must unmap the image.
+// not make writable must hold exactly the file's bytes (no fixup strays into it), every byte of
+// the mapping outside the segments (the rest of a segment's last page, the pages between
+// segments) must still be zero, and unloading must unmap the image.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/mman.h>
 
 #include "host/loader/macho_image.h"
 
@@ -54,6 +58,47 @@ const MappedSegment* SegmentAt(const Image& image, const uint8_t* address) {
   return nullptr;
 }
 
+constexpr uint64_t kPage = 4096;
+
+uint64_t PageEnd(uint64_t size) { return (size + kPage - 1) & ~(kPage - 1); }
+
+// Opens [at, at + size) of a page run without access for reading, checks it holds only zeros,
+// and closes it again.
+bool ZeroBehindNoAccess(const uint8_t* at, uint64_t size) {
+  void* const page = const_cast<uint8_t*>(at);
+  if (size == 0) return true;
+  if (mprotect(page, size, PROT_READ) != 0) Fail("cannot open a page between segments for reading");
+  const bool zero = AllZero(at, size);
+  mprotect(page, size, PROT_NONE);
+  return zero;
+}
+
+// A fixup the loader lets past its segment lands in the mapping outside every segment: either in
+// the rest of the segment's last page, or on a page no segment covers, which ends up without
+// access. Both must hold only the zeros the reservation started with. A file may leave close to
+// a gigabyte between segments: of each such gap the first and last megabyte are checked, where
+// a slot just past a segment or just before the next one lands.
+void CheckOutsideSegments(const Image& image) {
+  std::vector<const MappedSegment*> segments;
+  for (const MappedSegment& segment : image.Segments()) segments.push_back(&segment);
+  std::sort(segments.begin(), segments.end(),
+            [](const MappedSegment* a, const MappedSegment* b) { return a->start < b->start; });
+  if (segments.empty()) return;
+  const uint8_t* const end = segments.front()->start + image.MappedSize();
+  for (size_t i = 0; i < segments.size(); ++i) {
+    const MappedSegment& segment = *segments[i];
+    const uint64_t pages = PageEnd(segment.size);
+    if ((segment.protection & kProtRead) && !AllZero(segment.start + segment.size, pages - segment.size))
+      Fail("bytes were written past the end of segment", segment.name);
+    const uint8_t* const gap = segment.start + pages;
+    const uint8_t* const next = i + 1 < segments.size() ? segments[i + 1]->start : end;
+    if (next <= gap) continue;
+    const uint64_t edge = std::min<uint64_t>(static_cast<uint64_t>(next - gap), uint64_t{1} << 20);
+    if (!ZeroBehindNoAccess(gap, edge) || !ZeroBehindNoAccess(next - edge, edge))
+      Fail("bytes were written to the pages after segment", segment.name);
+  }
+}
+
 void CheckAccepted(const Image& image, const std::vector<uint8_t>& bytes) {
   const uint8_t* const base = image.Base();
   for (const MappedSegment& segment : image.Segments()) {
@@ -69,6 +114,7 @@ void CheckAccepted(const Image& image, const std::vector<uint8_t>& bytes) {
     if (!AllZero(segment.start + segment.fileSize, edge) || !AllZero(segment.start + segment.size - edge, edge))
       Fail("a segment that is not writable has bytes past its file part:", segment.name);
   }
+  CheckOutsideSegments(image);
   if (SegmentAt(image, base) == nullptr) Fail("the header is not mapped");
   for (const auto& [name, symbol] : image.Exports()) {
     if (symbol.absolute) continue;
