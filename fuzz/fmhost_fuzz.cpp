@@ -2,6 +2,8 @@
 // trace check, write. What it writes is checked against the input by a reading of its own, which
 // shares nothing with the writer:
 //   - every statement that is not a face is the input's, byte for byte and in order;
+//   - every input face is written, or is the partner a merged face took in, never both, unless it
+//     names one vertex twice (the command drops such a polygon);
 //   - each written face is an input face statement as it was, or the merge of two input triangles
 //     the trace names, and its corners resolve (v, vt, vn, relative indices included) to what those
 //     corners resolved to in the input;
@@ -19,18 +21,19 @@
 #include <string_view>
 #include <vector>
 
-#include "host/loader/module_host.h"
 #include "host/mesh/document_mapping.h"
 #include "host/mesh/face_trace.h"
 #include "host/mesh/obj_reader.h"
 #include "host/mesh/obj_writer.h"
 #include "host/tables/environment.h"
+#include "loaded_module.h"
 
 namespace {
 
 using namespace fm::host;
 
-constexpr int32_t kCommandId = 1050896;
+using fm::fuzz::kCommandId;
+using Host = fm::fuzz::LoadedModule;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "fmhost invariant broken: %s\n", what.c_str());
@@ -41,22 +44,6 @@ constexpr int32_t kCommandId = 1050896;
   do {                              \
     if (!(condition)) Fail(message); \
   } while (0)
-
-struct Host {
-  Environment environment;
-  ModuleHost modules{environment};
-  Host() {
-    environment.SetDiagnosticEcho(false);
-    if (!modules.LoadFolder(FM_PLUGIN_DIR) || !modules.FindCommand(kCommandId)) {
-      Fail("the module in " FM_PLUGIN_DIR " does not load");
-    }
-  }
-};
-
-Host& TheHost() {
-  static Host* host = new Host;  // never destroyed: the module stays loaded until exit
-  return *host;
-}
 
 // One statement of the text: its bytes (with the line end) and, for a face, its corners resolved.
 struct Corner {
@@ -129,6 +116,13 @@ std::vector<Statement> Statements(std::string_view text) {
   return out;
 }
 
+bool NamesAVertexTwice(const mesh::Face& face) {
+  for (size_t i = 0; i < face.corners; ++i)
+    for (size_t j = i + 1; j < face.corners; ++j)
+      if (face.vertex[i] == face.vertex[j]) return true;
+  return false;
+}
+
 std::string Show(std::string_view text) { return "\"" + std::string(text.substr(0, 120)) + "\""; }
 
 // Runs the command on `mesh` read from `text` and writes the result.
@@ -142,6 +136,10 @@ Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh) {
   document.Clear();
   const std::vector<PolygonObject*> objects = mesh::AddMeshObjects(mesh, document);
   for (PolygonObject* object : objects) object->SetSelected(true);
+  // The console and diagnostics would otherwise grow with every run: memory that outlives a run
+  // makes the fuzzer look for leaks after each one, which costs more than the run.
+  host.environment.Ui().Clear();
+  host.environment.ClearDiagnostics();
   Run run;
   if (!objects.empty()) {
     REQUIRE(host.modules.Execute(kCommandId, &document).value_or(false),
@@ -174,6 +172,21 @@ void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
   }
   REQUIRE(faces.size() == mesh.faces.size(), "a face of the mesh is not at its offset");
   REQUIRE(run.trace.kept.size() == faces.size(), "the trace does not cover every face");
+  // No face is lost: each is written, or taken into a merged face as its partner, never both.
+  // Only a face that names one vertex twice may be left out: the command drops a polygon that
+  // runs from a point to the same point.
+  std::vector<bool> absorbed(faces.size(), false);
+  for (const mesh::RewrittenFace& r : run.trace.rewritten) {
+    for (size_t k = 0; k < r.corners; ++k) {
+      REQUIRE(r.sourceFace[k] < faces.size(), "the trace names a face the mesh lacks");
+      if (r.sourceFace[k] != r.face) absorbed[r.sourceFace[k]] = true;
+    }
+  }
+  for (size_t f = 0; f < faces.size(); ++f) {
+    REQUIRE(!(run.trace.kept[f] && absorbed[f]), "face " + Show(faces[f]->text) + " is written and merged");
+    REQUIRE(run.trace.kept[f] || absorbed[f] || NamesAVertexTwice(mesh.faces[f]),
+            "face " + Show(faces[f]->text) + " is lost: neither written nor merged");
+  }
   size_t rewritten = 0, o = 0;
   for (size_t i = 0; i < in.size(); ++i) {
     const Statement& s = in[i];
@@ -212,12 +225,12 @@ void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  TheHost();
+  fm::fuzz::TheLoadedModule();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Host& host = TheHost();
+  Host& host = fm::fuzz::TheLoadedModule();
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   mesh::MeshFile mesh;
   std::string error;
