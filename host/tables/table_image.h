@@ -36,14 +36,14 @@ class TableImage {
   // A plain entry: an 8-byte function pointer on both layouts.
   template <typename Fn>
   void PutPlain(const Entry& entry, Fn* function) {
-    assert(!entry.member);
+    assert(!entry.member && entry.table == position_);
     std::memcpy(bytes_.data() + entry.Offset(), &function, sizeof function);
   }
 
   // A member entry: 8-byte plain function on Windows, 16-byte pointer to member on Itanium.
   template <auto Fn>
   void PutMember(const Entry& entry) {
-    assert(entry.member);
+    assert(entry.member && entry.table == position_);
     if constexpr (kItaniumLayout) {
       auto member = &MemberShim<Fn>::Call;
       static_assert(sizeof member == 16);
@@ -52,18 +52,19 @@ class TableImage {
       assert((words[0] & 1) == 0 && words[1] == 0);  // non-virtual, no adjustment
       std::memcpy(bytes_.data() + entry.Offset(), words, sizeof words);
     } else {
-      PutPlain(Entry{entry.windows, entry.itanium, false}, Fn);
+      PutPlain(Entry{entry.table, entry.windows, entry.itanium, false}, Fn);
     }
   }
 
   // An entry given as its bytes (a member entry the boundary made); `width` must be the entry's.
   void PutEntryBytes(const Entry& entry, const void* bytes, uint32_t width) {
-    assert(width == entry.Width());
+    assert(width == entry.Width() && entry.table == position_);
     std::memcpy(bytes_.data() + entry.Offset(), bytes, width);
   }
 
   // A data word (StringTable entry 0).
   void PutData(const Entry& entry, const void* data) {
+    assert(!entry.member && entry.table == position_);
     std::memcpy(bytes_.data() + entry.Offset(), &data, sizeof data);
   }
 

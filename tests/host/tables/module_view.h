@@ -1,113 +1,33 @@
 #pragma once
 // The host tables seen the way a module sees them: a record pointer, table pointers at positions,
-// entries at byte offsets. The offsets are written out here independently of the host's own
-// constants, so a wrong offset on either side makes a test call the wrong entry (or a trap).
+// entries at byte offsets, each called with the host's declaration of it. The offsets are the
+// host's one list of them (host/tables/layout.h); that the module's own declarations agree with it
+// is what loading the module files into the host shows.
 
 #include <cstdint>
 #include <cstring>
 
 #include "host/framework/strings.h"
 #include "host/scene/records.h"
+#include "host/tables/layout.h"
 
 namespace fm::host::testkit {
 
-#ifdef _WIN32
-inline constexpr bool kItanium = false;
-#else
-inline constexpr bool kItanium = true;
-#endif
+inline constexpr bool kItanium = kItaniumLayout;
 
-// One entry as a module addresses it.
-struct Slot {
-  uint32_t table;
-  uint32_t windows;
-  uint32_t itanium;
-  bool member;
-  uint32_t Offset() const { return kItanium ? itanium : windows; }
-  uint32_t Width() const { return kItanium && member ? 16 : 8; }
-};
+// One entry as a module addresses it: the host's own declaration of it (host/tables/layout.h).
+using Slot = Entry;
 
-// clang-format off
+// Every entry by name, in the tests' namespace.
 namespace slots {
-inline constexpr Slot PrintLine{0x08, 0x00, 0x00, false};
-inline constexpr Slot GetHostStartupDirectory{0x08, 0x40, 0x40, false};
-inline constexpr Slot ShowMessageBox{0x08, 0x78, 0x78, false};
-inline constexpr Slot SetHostUiState{0x08, 0xa0, 0xa0, false};
-inline constexpr Slot StatusReset{0x08, 0xc0, 0xc0, false};
-inline constexpr Slot StatusSetProgress{0x08, 0xd0, 0xd0, false};
-inline constexpr Slot StatusShowText{0x08, 0xd8, 0xd8, false};
-inline constexpr Slot PluginRegister{0x08, 0x158, 0x158, false};
-inline constexpr Slot RequestHostUpdate{0x08, 0x270, 0x290, false};
-inline constexpr Slot EmptyString{0x28, 0x00, 0x00, false};
-inline constexpr Slot StringInsert{0x28, 0x40, 0x58, true};
-inline constexpr Slot BitmapAlloc{0x30, 0x00, 0x00, false};
-inline constexpr Slot BitmapFree{0x30, 0x08, 0x08, false};
-inline constexpr Slot BitmapLoadFile{0x30, 0x38, 0x38, false};
-inline constexpr Slot BitmapSetProperty{0x30, 0x180, 0x188, false};
-inline constexpr Slot PathToString{0x48, 0x30, 0x38, false};
-inline constexpr Slot PathAssignString{0x48, 0x38, 0x40, false};
-inline constexpr Slot PathDirectory{0x48, 0x40, 0x48, false};
-inline constexpr Slot PathFilePart{0x48, 0x48, 0x50, false};
-inline constexpr Slot PathEquals{0x48, 0x78, 0x80, false};
-inline constexpr Slot PathAppend{0x48, 0x80, 0x88, false};
-inline constexpr Slot PathInit{0x48, 0x88, 0x90, false};
-inline constexpr Slot PathFree{0x48, 0x90, 0x98, false};
-inline constexpr Slot PathCopy{0x48, 0x98, 0xa0, false};
-inline constexpr Slot PathAssignText{0x48, 0xc8, 0xd0, false};
-inline constexpr Slot PathStripSuffix{0x48, 0xd0, 0xd8, false};
-inline constexpr Slot ResourceLoad{0x78, 0x00, 0x00, false};
-inline constexpr Slot ResourceGetString{0x78, 0x10, 0x10, false};
-inline constexpr Slot ResourceFree{0x78, 0x30, 0x30, false};
-inline constexpr Slot TagGetSelection{0x88, 0x20, 0x20, false};
-inline constexpr Slot TagGetDataHandle{0x88, 0x50, 0x50, false};
-inline constexpr Slot UvwGet{0x88, 0x58, 0x58, false};
-inline constexpr Slot UvwSet{0x88, 0x60, 0x60, false};
-inline constexpr Slot ObjectFirstTag{0x90, 0x120, 0x208, false};
-inline constexpr Slot ObjectFindTag{0x90, 0x128, 0x210, false};
-inline constexpr Slot ObjectTagDataWritable{0x90, 0x130, 0x218, false};
-inline constexpr Slot ObjectTagDataCount{0x90, 0x138, 0x220, false};
-inline constexpr Slot ObjectPolygonSelection{0x90, 0x200, 0x2e8, false};
-inline constexpr Slot ObjectResize{0x90, 0x210, 0x2f8, false};
-inline constexpr Slot UndoStart{0x98, 0x98, 0x98, false};
-inline constexpr Slot UndoEnd{0x98, 0xa0, 0xa0, false};
-inline constexpr Slot CollectSelectedObjects{0x98, 0x118, 0x120, true};
-inline constexpr Slot UndoAdd{0x98, 0x310, 0x3b0, false};
-inline constexpr Slot SelectionCount{0xb8, 0x10, 0x10, false};
-inline constexpr Slot SelectionSelect{0xb8, 0x20, 0x20, false};
-inline constexpr Slot SelectionDeselect{0xb8, 0x28, 0x28, false};
-inline constexpr Slot SelectionIsSelected{0xb8, 0x48, 0x48, false};
-inline constexpr Slot ValueFree{0x108, 0x00, 0x00, false};
-inline constexpr Slot NodeGetType{0x110, 0x10, 0x20, true};
-inline constexpr Slot NodeMessage{0x110, 0x20, 0x40, true};
-inline constexpr Slot NodeNext{0x110, 0x50, 0xa0, true};
-inline constexpr Slot NodeDown{0x110, 0x68, 0xd0, true};
-inline constexpr Slot NodeGetName{0x110, 0xf0, 0x1e0, true};
-inline constexpr Slot NodeArrayAlloc{0x110, 0x110, 0x220, false};
-inline constexpr Slot NodeArrayFree{0x110, 0x118, 0x228, false};
-inline constexpr Slot NodeArrayCount{0x110, 0x120, 0x230, true};
-inline constexpr Slot NodeArrayGet{0x110, 0x128, 0x240, true};
+#define FM_TEST_SLOT(T, name, windows, itanium, form) inline constexpr Slot name = T::name;
+#define FM_TEST_SLOTS_OF(Struct, position, tableName, LIST) LIST(FM_TEST_SLOT, Struct)
+FM_HOST_TABLES(FM_TEST_SLOTS_OF)
+#undef FM_TEST_SLOTS_OF
+#undef FM_TEST_SLOT
 }  // namespace slots
 
-inline constexpr Slot kAllSlots[] = {
-    slots::PrintLine, slots::GetHostStartupDirectory, slots::ShowMessageBox, slots::SetHostUiState,
-    slots::StatusReset, slots::StatusSetProgress, slots::StatusShowText, slots::PluginRegister,
-    slots::RequestHostUpdate, slots::EmptyString, slots::StringInsert, slots::BitmapAlloc,
-    slots::BitmapFree, slots::BitmapLoadFile, slots::BitmapSetProperty, slots::PathToString,
-    slots::PathAssignString, slots::PathDirectory, slots::PathFilePart, slots::PathEquals,
-    slots::PathAppend, slots::PathInit, slots::PathFree, slots::PathCopy, slots::PathAssignText,
-    slots::PathStripSuffix, slots::ResourceLoad, slots::ResourceGetString, slots::ResourceFree,
-    slots::TagGetSelection, slots::TagGetDataHandle, slots::UvwGet, slots::UvwSet,
-    slots::ObjectFirstTag, slots::ObjectFindTag, slots::ObjectTagDataWritable,
-    slots::ObjectTagDataCount, slots::ObjectPolygonSelection, slots::ObjectResize,
-    slots::UndoStart, slots::UndoEnd, slots::CollectSelectedObjects, slots::UndoAdd,
-    slots::SelectionCount, slots::SelectionSelect, slots::SelectionDeselect,
-    slots::SelectionIsSelected, slots::ValueFree, slots::NodeGetType, slots::NodeMessage,
-    slots::NodeNext, slots::NodeDown, slots::NodeGetName, slots::NodeArrayAlloc,
-    slots::NodeArrayFree, slots::NodeArrayCount, slots::NodeArrayGet,
-};
-inline constexpr uint32_t kUsedPositions[] = {0x08, 0x28, 0x30, 0x48, 0x78, 0x88,
-                                              0x90, 0x98, 0xb8, 0x108, 0x110};
-// clang-format on
+inline constexpr const Slot (&kAllSlots)[sizeof kAllEntries / sizeof kAllEntries[0]] = kAllEntries;
 
 using S = HostString*;
 using P = void**;

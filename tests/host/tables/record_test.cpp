@@ -81,7 +81,8 @@ TEST(HostTablesRecord, UsedEntriesSitAtTheirOffsetsAndTrapsFillEverythingElse) {
 TEST(HostTablesRecord, EveryEnvironmentHandsOverTheSameTables) {
   Environment a;
   Environment b(30000);
-  for (uint32_t position : kUsedPositions) {
+  for (const UsedTable& used : kUsedTables) {
+    const uint32_t position = used.position;
     EXPECT_EQ(ModuleView(a.Tables()).Table(position), ModuleView(b.Tables()).Table(position));
   }
   EXPECT_NE(a.Tables(), b.Tables());
