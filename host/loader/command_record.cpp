@@ -72,10 +72,15 @@ std::optional<bool> CommandRecord::BoolOperation(int slot, void* document, void*
   return fm_abi_call_bool_operation(entry, Object(), document, parent);
 }
 
-std::optional<HostString*> CommandRecord::StringOperation(void* document, void* parent) const {
+std::optional<HostString*> CommandRecord::StringOperation(void* document, void* parent,
+                                                          bool* foreign) const {
   const uint8_t* entry = Entry(7);
   if (entry == nullptr) return std::nullopt;
-  return static_cast<HostString*>(fm_abi_call_string_operation(entry, Object(), document, parent));
+  auto* string =
+      static_cast<HostString*>(fm_abi_call_string_operation(entry, Object(), document, parent));
+  const bool unknown = string != nullptr && !IsHostString(string);
+  if (foreign != nullptr) *foreign = unknown;
+  return unknown ? nullptr : string;
 }
 
 bool CommandRecord::Release() {

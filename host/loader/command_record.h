@@ -57,8 +57,12 @@ class CommandRecord {
   std::optional<int32_t> State(void* document, void* parent = nullptr) const;
   // Operations 2, 3, 5, 6 and 8.
   std::optional<bool> BoolOperation(int slot, void* document, void* parent = nullptr) const;
-  // Operation 7: a string carrying one reference for the caller.
-  std::optional<HostString*> StringOperation(void* document, void* parent = nullptr) const;
+  // Operation 7: a string carrying one reference for the caller. An entry that leaves no host
+  // string in the result slot (one compiled for another order of object and slot leaves the
+  // host's slot as it found it) gives null, and `*foreign` (when given) is set; what the slot held
+  // is neither read as a string nor released.
+  std::optional<HostString*> StringOperation(void* document, void* parent = nullptr,
+                                             bool* foreign = nullptr) const;
 
   // Hands the command object back to the module through the release entry. Only the first call
   // releases; later ones answer false.

@@ -169,8 +169,13 @@ std::optional<bool> ModuleHost::Operation(int32_t id, int slot, void* document, 
 std::optional<std::string> ModuleHost::StringOperation(int32_t id, void* document, void* parent) {
   const HostedCommand* command = FindCommand(id);
   if (command == nullptr) return std::nullopt;
-  std::optional<HostString*> result = command->record.StringOperation(document, parent);
+  bool foreign = false;
+  std::optional<HostString*> result = command->record.StringOperation(document, parent, &foreign);
   if (!result) return std::nullopt;
+  if (foreign) {
+    warnings_.push_back("operation 7 of command " + std::to_string(id) +
+                        " left no host string in its result slot");
+  }
   std::string text = ToUtf8(*result);
   Release(*result);
   return text;

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "host/abi/host_abi.h"
 #include "host/framework/strings.h"
+#include "host/loader/command_record.h"
 #include "host/scene/ui_log.h"
 #include "host/tables/environment.h"
 
@@ -38,47 +42,97 @@ TEST_F(Boundary, AStringArgumentIsTheAddressOfItsHolderNotTheStringObject) {
 }
 
 #ifdef _WIN32
-// What operation 7's entry received.
+// Operation 7 through a registration record whose entry at 0xb0 is the module's, called by the
+// host's boundary (Microsoft's member order: object in rcx, result slot in rdx).
+struct CommandObject {
+  void* firstWord;  // where a command object keeps its virtual table
+};
 struct Seen {
   void* object = nullptr;
   void* slot = nullptr;
   void* a = nullptr;
 };
 Seen g_seen;
-HostString* g_given = nullptr;
+void* g_given = nullptr;
 
-// What a module's entry at 0xb0 must be: Microsoft's member order, object then slot.
-HostString** MicrosoftOrder(void* object, HostString** slot, void* a, void*) {
+// The entry as the module writes it now: object, then slot; the string goes into the slot.
+void** MicrosoftOrder(void* object, void** slot, void* a, void*) {
   g_seen = {object, slot, a};
   *slot = g_given;
   return slot;
 }
-// The old reading: a plain function returning the string class, slot first.
-HostString** SlotFirst(HostString** slot, void* object, void* a, void*) {
+// The entry as the module once compiled it: a plain function returning the string class, which
+// mingw-w64's g++ gives its result slot first.
+void** SlotFirst(void** slot, void* object, void* a, void*) {
   g_seen = {object, slot, a};
+  *slot = g_given;
   return slot;
 }
+void ReleaseNothing(void*) {}
 
-TEST_F(Boundary, OperationSevenIsCalledWithTheObjectFirstAndTheSlotSecond) {
-  int object = 0, document = 0;
-  g_given = NewString("seven");
-  auto right = &MicrosoftOrder;
-  uint8_t entry[8];
-  std::memcpy(entry, &right, sizeof entry);
-  auto* got = static_cast<HostString*>(fm_abi_call_string_operation(entry, &object, &document,
-                                                                    nullptr));
+std::optional<CommandRecord> RecordWithOperationSeven(CommandObject* object,
+                                                      void** (*entry)(void*, void*, void*, void*)) {
+  std::vector<uint8_t> bytes(kRecordSize, 0);
+  auto release = &ReleaseNothing;
+  std::memcpy(bytes.data() + kRecordReleaseOffset, &release, sizeof release);
+  std::memcpy(bytes.data() + kRecordObjectOffset, &object, sizeof object);
+  std::memcpy(bytes.data() + RecordEntryOffset(7), &entry, sizeof entry);
+  std::string error;
+  return CommandRecord::Make(std::move(bytes), &error);
+}
+
+TEST_F(Boundary, OperationSevenInMicrosoftsOrderGivesItsString) {
+  CommandObject object{&object};
+  int document = 0;
+  HostString* seven = NewString("seven");
+  g_given = seven;
+  std::optional<CommandRecord> record = RecordWithOperationSeven(
+      &object, reinterpret_cast<void** (*)(void*, void*, void*, void*)>(&MicrosoftOrder));
+  ASSERT_TRUE(record);
+  bool foreign = true;
+  std::optional<HostString*> got = record->StringOperation(&document, nullptr, &foreign);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, seven);
+  EXPECT_FALSE(foreign);
   EXPECT_EQ(g_seen.object, &object);
   EXPECT_EQ(g_seen.a, &document);
-  EXPECT_EQ(got, g_given);
-  Release(got);
+  EXPECT_EQ(object.firstWord, &object) << "the command object is left alone";
+  Release(seven);
+}
 
-  auto wrong = &SlotFirst;
-  std::memcpy(entry, &wrong, sizeof entry);
-  // Only what it received is looked at: it writes nothing.
-  (void)fm_abi_call_string_operation(entry, &object, &document, nullptr);
-  EXPECT_NE(g_seen.object, static_cast<void*>(&object)) << "the slot-first entry takes the slot "
-                                                           "for the object";
-  EXPECT_EQ(g_seen.slot, static_cast<void*>(&object));
+TEST_F(Boundary, OperationSevenWrittenSlotFirstOverwritesTheCommandObjectAndGivesNoString) {
+  CommandObject object{&object};
+  int document = 0;
+  HostString* seven = NewString("seven");
+  g_given = seven;
+  std::optional<CommandRecord> record = RecordWithOperationSeven(
+      &object, reinterpret_cast<void** (*)(void*, void*, void*, void*)>(&SlotFirst));
+  ASSERT_TRUE(record);
+  bool foreign = false;
+  std::optional<HostString*> got = record->StringOperation(&document, nullptr, &foreign);
+  ASSERT_TRUE(got);
+  EXPECT_NE(*got, seven) << "the host's slot never received the string";
+  EXPECT_EQ(g_seen.slot, static_cast<void*>(&object)) << "the object arrives where the slot "
+                                                         "belongs";
+  EXPECT_NE(g_seen.object, static_cast<void*>(&object));
+  EXPECT_EQ(object.firstWord, seven) << "the string lands on the command object's first word";
+  if (*got != nullptr) Release(*got);  // a stale string that happened to lie in the slot
+  Release(seven);
+}
+
+TEST_F(Boundary, OperationSevenLeavingNoHostStringIsNeitherReadNorReleased) {
+  CommandObject object{&object};
+  int notAString = 0;
+  g_given = &notAString;
+  std::optional<CommandRecord> record = RecordWithOperationSeven(
+      &object, reinterpret_cast<void** (*)(void*, void*, void*, void*)>(&MicrosoftOrder));
+  ASSERT_TRUE(record);
+  bool foreign = false;
+  std::optional<HostString*> got = record->StringOperation(nullptr, nullptr, &foreign);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, nullptr);
+  EXPECT_TRUE(foreign);
+  EXPECT_EQ(notAString, 0);
 }
 #endif
 
