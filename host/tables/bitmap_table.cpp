@@ -64,10 +64,10 @@ void BitmapSetProperty(void* bitmap, int32_t id, const TaggedValue* value) {
 
 void FillBitmapTable(TableImage& table) {
   using E = BitmapEntries;
-  table.PutPlain(E::BitmapAlloc, &BitmapAlloc);
-  table.PutPlain(E::BitmapFree, &BitmapFree);
-  table.PutPlain(E::BitmapLoadFile, &BitmapLoadFile);
-  table.PutPlain(E::BitmapSetProperty, &BitmapSetProperty);
+  table.PutPlain<E::BitmapAlloc, &BitmapAlloc>();
+  table.PutPlain<E::BitmapFree, &BitmapFree>();
+  table.PutPlain<E::BitmapLoadFile, &BitmapLoadFile>();
+  table.PutPlain<E::BitmapSetProperty, &BitmapSetProperty>();
 }
 
 }  // namespace fm::host

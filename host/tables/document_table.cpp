@@ -78,10 +78,10 @@ void UndoAdd(void* document, int32_t kind, void* node, void* /*extra*/) {
 
 void FillDocumentTable(TableImage& table) {
   using E = DocumentEntries;
-  table.PutPlain(E::UndoStart, &UndoStart);
-  table.PutPlain(E::UndoEnd, &UndoEnd);
-  table.PutMember<&CollectSelectedObjects>(E::CollectSelectedObjects);
-  table.PutPlain(E::UndoAdd, &UndoAdd);
+  table.PutPlain<E::UndoStart, &UndoStart>();
+  table.PutPlain<E::UndoEnd, &UndoEnd>();
+  table.PutMember<E::CollectSelectedObjects, &CollectSelectedObjects>();
+  table.PutPlain<E::UndoAdd, &UndoAdd>();
 }
 
 }  // namespace fm::host

@@ -92,16 +92,23 @@ void RequestHostUpdate(int32_t flags) { Record(UiEventKind::HostUpdate, {}, flag
 
 }  // namespace
 
+// The boundary's entries land here, so their calls are counted here.
 extern "C" {
-void fm_host_print_line(void* text) { Record(UiEventKind::PrintLine, TextOf(text, "PrintLine")); }
+void fm_host_print_line(void* text) {
+  CountEntryCall(EntryIndex(GeneralEntries::PrintLine));
+  Record(UiEventKind::PrintLine, TextOf(text, "PrintLine"));
+}
 void fm_host_show_message_box(void* text, int32_t style) {
+  CountEntryCall(EntryIndex(GeneralEntries::ShowMessageBox));
   Record(UiEventKind::MessageBox, TextOf(text, "ShowMessageBox"), style);
 }
 void fm_host_status_show_text(void* text) {
+  CountEntryCall(EntryIndex(GeneralEntries::StatusShowText));
   Record(UiEventKind::StatusText, TextOf(text, "StatusShowText"));
 }
 bool fm_host_plugin_register(int32_t api, int32_t kind, int32_t id, void* name, void* record,
                              int32_t size) {
+  CountEntryCall(EntryIndex(GeneralEntries::PluginRegister));
   return PluginRegister(api, kind, id, name, record, size);
 }
 void fm_host_release_string(void* string) { Release(static_cast<HostString*>(string)); }
@@ -109,15 +116,15 @@ void fm_host_release_string(void* string) { Release(static_cast<HostString*>(str
 
 void FillGeneralTable(TableImage& table) {
   using E = GeneralEntries;
-  table.PutPlain(E::PrintLine, fm_abi_entry_print_line());
-  table.PutPlain(E::GetHostStartupDirectory, &GetHostStartupDirectory);
-  table.PutPlain(E::ShowMessageBox, fm_abi_entry_show_message_box());
-  table.PutPlain(E::SetHostUiState, &SetHostUiState);
-  table.PutPlain(E::StatusReset, &StatusReset);
-  table.PutPlain(E::StatusSetProgress, &StatusSetProgress);
-  table.PutPlain(E::StatusShowText, fm_abi_entry_status_show_text());
-  table.PutPlain(E::PluginRegister, fm_abi_entry_plugin_register());
-  table.PutPlain(E::RequestHostUpdate, &RequestHostUpdate);
+  table.PutAddress(E::PrintLine, fm_abi_entry_print_line());
+  table.PutPlain<E::GetHostStartupDirectory, &GetHostStartupDirectory>();
+  table.PutAddress(E::ShowMessageBox, fm_abi_entry_show_message_box());
+  table.PutPlain<E::SetHostUiState, &SetHostUiState>();
+  table.PutPlain<E::StatusReset, &StatusReset>();
+  table.PutPlain<E::StatusSetProgress, &StatusSetProgress>();
+  table.PutAddress(E::StatusShowText, fm_abi_entry_status_show_text());
+  table.PutAddress(E::PluginRegister, fm_abi_entry_plugin_register());
+  table.PutPlain<E::RequestHostUpdate, &RequestHostUpdate>();
 }
 
 }  // namespace fm::host

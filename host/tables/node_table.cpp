@@ -82,21 +82,25 @@ void* NodeArrayGet(void* array, int32_t index) {
 // The host's NodeGetName is a member of its node class returning its string class by value; the
 // entry is that member as the boundary (host/abi) defines it, so the compiler of the host's ABI
 // places the node and the result slot (Microsoft's: node, then slot; Itanium: slot, then node).
-extern "C" void* fm_host_node_name(void* node) { return NodeName(node).Take(); }
+// The boundary's NodeGetName lands here, so its calls are counted here.
+extern "C" void* fm_host_node_name(void* node) {
+  CountEntryCall(EntryIndex(NodeEntries::NodeGetName));
+  return NodeName(node).Take();
+}
 
 void FillNodeTable(TableImage& table) {
   using E = NodeEntries;
-  table.PutMember<&NodeGetType>(E::NodeGetType);
-  table.PutMember<&NodeMessage>(E::NodeMessage);
-  table.PutMember<&NodeNext>(E::NodeNext);
-  table.PutMember<&NodeDown>(E::NodeDown);
+  table.PutMember<E::NodeGetType, &NodeGetType>();
+  table.PutMember<E::NodeMessage, &NodeMessage>();
+  table.PutMember<E::NodeNext, &NodeNext>();
+  table.PutMember<E::NodeDown, &NodeDown>();
   uint8_t getName[16] = {};
   fm_abi_member_node_get_name(getName);
   table.PutEntryBytes(E::NodeGetName, getName, fm_abi_member_entry_width());
-  table.PutPlain(E::NodeArrayAlloc, &NodeArrayAlloc);
-  table.PutPlain(E::NodeArrayFree, &NodeArrayFree);
-  table.PutMember<&NodeArrayCount>(E::NodeArrayCount);
-  table.PutMember<&NodeArrayGet>(E::NodeArrayGet);
+  table.PutPlain<E::NodeArrayAlloc, &NodeArrayAlloc>();
+  table.PutPlain<E::NodeArrayFree, &NodeArrayFree>();
+  table.PutMember<E::NodeArrayCount, &NodeArrayCount>();
+  table.PutMember<E::NodeArrayGet, &NodeArrayGet>();
 }
 
 }  // namespace fm::host

@@ -75,12 +75,12 @@ bool ObjectResize(void* object, int32_t points, int32_t polygons) {
 
 void FillObjectTable(TableImage& table) {
   using E = ObjectEntries;
-  table.PutPlain(E::ObjectFirstTag, &ObjectFirstTag);
-  table.PutPlain(E::ObjectFindTag, &ObjectFindTag);
-  table.PutPlain(E::ObjectTagDataWritable, &ObjectTagDataWritable);
-  table.PutPlain(E::ObjectTagDataCount, &ObjectTagDataCount);
-  table.PutPlain(E::ObjectPolygonSelection, &ObjectPolygonSelection);
-  table.PutPlain(E::ObjectResize, &ObjectResize);
+  table.PutPlain<E::ObjectFirstTag, &ObjectFirstTag>();
+  table.PutPlain<E::ObjectFindTag, &ObjectFindTag>();
+  table.PutPlain<E::ObjectTagDataWritable, &ObjectTagDataWritable>();
+  table.PutPlain<E::ObjectTagDataCount, &ObjectTagDataCount>();
+  table.PutPlain<E::ObjectPolygonSelection, &ObjectPolygonSelection>();
+  table.PutPlain<E::ObjectResize, &ObjectResize>();
 }
 
 }  // namespace fm::host

@@ -70,17 +70,17 @@ void PathStripSuffix(void** path) {
 
 void FillPathTable(TableImage& table) {
   using E = PathEntries;
-  table.PutPlain(E::PathToString, &PathToString);
-  table.PutPlain(E::PathAssignString, &PathAssignString);
-  table.PutPlain(E::PathDirectory, &PathDirectory);
-  table.PutPlain(E::PathFilePart, &PathFilePart);
-  table.PutPlain(E::PathEquals, &PathEquals);
-  table.PutPlain(E::PathAppend, &PathAppend);
-  table.PutPlain(E::PathInit, &PathInit);
-  table.PutPlain(E::PathFree, &PathFree);
-  table.PutPlain(E::PathCopy, &PathCopy);
-  table.PutPlain(E::PathAssignText, &PathAssignText);
-  table.PutPlain(E::PathStripSuffix, &PathStripSuffix);
+  table.PutPlain<E::PathToString, &PathToString>();
+  table.PutPlain<E::PathAssignString, &PathAssignString>();
+  table.PutPlain<E::PathDirectory, &PathDirectory>();
+  table.PutPlain<E::PathFilePart, &PathFilePart>();
+  table.PutPlain<E::PathEquals, &PathEquals>();
+  table.PutPlain<E::PathAppend, &PathAppend>();
+  table.PutPlain<E::PathInit, &PathInit>();
+  table.PutPlain<E::PathFree, &PathFree>();
+  table.PutPlain<E::PathCopy, &PathCopy>();
+  table.PutPlain<E::PathAssignText, &PathAssignText>();
+  table.PutPlain<E::PathStripSuffix, &PathStripSuffix>();
 }
 
 }  // namespace fm::host

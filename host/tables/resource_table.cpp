@@ -43,9 +43,9 @@ void ResourceFree(void* set, uint8_t /*flag*/) {
 
 void FillResourceTable(TableImage& table) {
   using E = ResourceEntries;
-  table.PutPlain(E::ResourceLoad, &ResourceLoad);
-  table.PutPlain(E::ResourceGetString, &ResourceGetString);
-  table.PutPlain(E::ResourceFree, &ResourceFree);
+  table.PutPlain<E::ResourceLoad, &ResourceLoad>();
+  table.PutPlain<E::ResourceGetString, &ResourceGetString>();
+  table.PutPlain<E::ResourceFree, &ResourceFree>();
 }
 
 }  // namespace fm::host

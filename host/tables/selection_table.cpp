@@ -40,10 +40,10 @@ bool SelectionIsSelected(void* selection, int32_t index) {
 
 void FillSelectionTable(TableImage& table) {
   using E = SelectionEntries;
-  table.PutPlain(E::SelectionCount, &SelectionCount);
-  table.PutPlain(E::SelectionSelect, &SelectionSelect);
-  table.PutPlain(E::SelectionDeselect, &SelectionDeselect);
-  table.PutPlain(E::SelectionIsSelected, &SelectionIsSelected);
+  table.PutPlain<E::SelectionCount, &SelectionCount>();
+  table.PutPlain<E::SelectionSelect, &SelectionSelect>();
+  table.PutPlain<E::SelectionDeselect, &SelectionDeselect>();
+  table.PutPlain<E::SelectionIsSelected, &SelectionIsSelected>();
 }
 
 }  // namespace fm::host

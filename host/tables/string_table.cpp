@@ -52,7 +52,7 @@ void StringInsert(void* self, int32_t position, const StringValue& sourceValue, 
 void FillStringTable(TableImage& table) {
   // Entry 0 is "a pointer to the shared empty string": the address of the host's holder of it.
   table.PutData(StringEntries::EmptyString, EmptyStringHolder());
-  table.PutMember<&StringInsert>(StringEntries::StringInsert);
+  table.PutMember<StringEntries::StringInsert, &StringInsert>();
 }
 
 }  // namespace fm::host

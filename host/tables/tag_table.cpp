@@ -63,10 +63,10 @@ void UvwSet(void* handle, int32_t index, const UvwRecord* in) {
 
 void FillTagTable(TableImage& table) {
   using E = TagEntries;
-  table.PutPlain(E::TagGetSelection, &TagGetSelection);
-  table.PutPlain(E::TagGetDataHandle, &TagGetDataHandle);
-  table.PutPlain(E::UvwGet, &UvwGet);
-  table.PutPlain(E::UvwSet, &UvwSet);
+  table.PutPlain<E::TagGetSelection, &TagGetSelection>();
+  table.PutPlain<E::TagGetDataHandle, &TagGetDataHandle>();
+  table.PutPlain<E::UvwGet, &UvwGet>();
+  table.PutPlain<E::UvwSet, &UvwSet>();
 }
 
 }  // namespace fm::host

@@ -13,6 +13,6 @@ void ValueFree(TaggedValue* value) {
 
 }  // namespace
 
-void FillValueTable(TableImage& table) { table.PutPlain(ValueEntries::ValueFree, &ValueFree); }
+void FillValueTable(TableImage& table) { table.PutPlain<ValueEntries::ValueFree, &ValueFree>(); }
 
 }  // namespace fm::host

@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 
+#include "host/tables/entry_calls.h"
 #include "host/tables/trap.h"
 #include "tests/host/tables/host_fixture.h"
 
@@ -87,6 +89,30 @@ TEST(HostTablesRecord, EveryEnvironmentHandsOverTheSameTables) {
   }
   EXPECT_NE(a.Tables(), b.Tables());
   EXPECT_EQ(Environment::Current(), &b);
+}
+
+TEST(HostTablesRecord, EachCallIsCountedOnItsOwnEntry) {
+  Environment env;
+  ModuleView view(env.Tables());
+  ResetEntryCalls();
+  view.StatusReset();
+  view.StatusReset();
+  void* array = view.NodeArrayAlloc();
+  EXPECT_EQ(view.NodeArrayCount(array), 0);  // a member entry
+  view.NodeArrayFree(&array);
+  view.PrintLine(EmptyString());  // an entry the boundary gives
+  for (const Slot& slot : kAllSlots) {
+    SCOPED_TRACE(slot.name);
+    const std::string name = slot.name;
+    const int64_t want = name == "StatusReset" ? 2
+                         : name == "NodeArrayAlloc" || name == "NodeArrayCount" ||
+                                 name == "NodeArrayFree" || name == "PrintLine"
+                             ? 1
+                             : 0;
+    EXPECT_EQ(EntryCalls(slot), want);
+  }
+  ResetEntryCalls();
+  EXPECT_EQ(EntryCalls(slots::StatusReset), 0);
 }
 
 TEST(HostTablesTrapDeathTest, AnUnusedEntryAbortsNamingTableAndOffset) {
