@@ -2,6 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <map>
+#include <string>
+
 namespace fm::host::fmhost {
 
 std::string DefaultPluginFolder() { return FM_DEFAULT_PLUGIN_DIR; }
@@ -16,7 +19,9 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
   app.footer(
       "The result is INPUT.obj with only the merged faces rewritten: every other line (vertices, "
       "texture coordinates, normals, groups, materials, smoothing groups, lines, points, curves, "
-      "surfaces, comments, statements fmhost does not know) is kept byte for byte. An object "
+      "surfaces, comments, statements fmhost does not know) is kept byte for byte, in the file's "
+      "order whatever order the triangles were handed over in: a quad takes its first "
+      "triangle's line and its second triangle's line goes. An object "
       "with a face of more than four corners is left as it is, and said so. A merged face of "
       "corners that differ in form is written in the form they share. A run that fails writes "
       "nothing.\n"
@@ -51,6 +56,15 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
   app.add_option("--command", options.command,
                  "the registered command to run, by id or name (default: the only one)")
       ->type_name("ID|NAME");
+  app.add_option("--order", options.order,
+                 "the order each object's triangles are handed to the command in: 'auto' (the "
+                 "default) keeps the file's order where the command reads pairs in it, and "
+                 "otherwise recognises second triangles written after the first ones (per "
+                 "material run) and hands each pair over together; 'file' always keeps the "
+                 "file's order")
+      ->transform(CLI::CheckedTransformer(
+          std::map<std::string, FaceOrder>{{"auto", FaceOrder::kAuto}, {"file", FaceOrder::kFile}}))
+      ->type_name("auto|file");
   app.add_flag("--json", options.json,
                "print a machine-readable summary on standard output instead of the progress bar "
                "(the console report then goes to standard error)");

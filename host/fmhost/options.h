@@ -11,6 +11,12 @@ namespace fm::host::fmhost {
 // `-o -`: the result goes to standard output.
 inline constexpr const char* kStandardOutputPath = "-";
 
+// In which order fmhost hands each object's polygons to the command.
+enum class FaceOrder {
+  kAuto,  // the file's order, or, where the command reads no pairs in it, a recognised one it reads
+  kFile,  // always the file's order, as the command gets it inside the application
+};
+
 struct Options {
   std::string input;
   std::string output;
@@ -20,6 +26,7 @@ struct Options {
   bool json = false;
   bool undoCheck = false;
   bool list = false;
+  FaceOrder order = FaceOrder::kAuto;
 };
 
 // The plug-in folder fmhost loads when --plugins is not given.

@@ -165,7 +165,8 @@ const HostedCommand* ChooseCommand(const ModuleHost& host, const std::string& wa
 // `executed`: whether the command ran at all. When it did not (nothing to give it), there is
 // nothing to undo and the document must still equal the input.
 bool UndoCheck(Document& document, const std::vector<PolygonObject*>& objects,
-               const mesh::MeshFile& input, bool executed, std::string& error) {
+               const mesh::MeshFile& input, const mesh::HandOverOrders& handOver, bool executed,
+               std::string& error) {
   if (executed && document.Undo().GroupOpen()) {
     error = "undo check failed: the command left its undo group open";
     return false;
@@ -174,7 +175,7 @@ bool UndoCheck(Document& document, const std::vector<PolygonObject*>& objects,
     error = "undo check failed: the run left nothing to undo";
     return false;
   }
-  const std::string difference = mesh::DocumentDifference(input, objects);
+  const std::string difference = mesh::DocumentDifference(input, objects, handOver);
   if (!difference.empty()) {
     error = "undo check failed: after undo, " + difference;
     return false;
@@ -267,6 +268,9 @@ int Run(const Options& options, Streams& streams) {
     // How the command will read each walked object's pairs, asked before it changes them.
     std::vector<PairReading> readings(objects.size());
     std::vector<std::string> orderHints(objects.size());
+    std::vector<std::string> ordersRead(objects.size());
+    std::vector<bool> reordered(objects.size(), false);
+    mesh::HandOverOrders handOver(objects.size());
     for (size_t o = 0; o < objects.size(); ++o) {
       PolygonObject* object = objects[o];
       bool selected = options.select.empty();
@@ -275,15 +279,32 @@ int Run(const Options& options, Streams& streams) {
       // The command prints each name as it reads it back from the host: a name that is not UTF-8
       // comes back re-encoded, byte by byte.
       if (selected) walked.push_back(RoundTripUtf8(object->Name()));
-      if (selected) readings[o] = ReadPairLayout(object->Polygons());
-      // Where the command finds no layout, say whether the file's order is one it could be
-      // handed over in instead. The reader keeps no material runs yet, so the object counts as one.
-      if (selected && readings[o].layout == PairLayout::kNone) {
-        const mesh::TriangleOrderResult order = mesh::RecogniseTriangleOrder(
-            object->Polygons(), std::vector<uint32_t>(object->Polygons().size(), 0));
-        if (order.order == mesh::TriangleOrder::kRecognised)
-          orderHints[o] =
-              "faces ordered with " + order.description + ", which the command does not read";
+      if (!selected) continue;
+      readings[o] = ReadPairLayout(object->Polygons());
+      if (readings[o].layout != PairLayout::kNone) {
+        ordersRead[o] = readings[o].layout == PairLayout::kHalves
+                            ? "the file's order: the first half with the second"
+                            : "the file's order: each triangle with the next";
+        continue;
+      }
+      // The command finds no layout in the file's order: see whether the order is one that
+      // triangulating tools write, which the object can be handed over in so that the command
+      // reads its pairs. Only the order changes; the command still makes every merge.
+      mesh::TriangleOrderResult found = mesh::RecogniseTriangleOrder(
+          object->Polygons(), mesh::MaterialRunIds(input.objects[o]));
+      const bool recognised = found.order == mesh::TriangleOrder::kRecognised;
+      if (recognised && options.order == FaceOrder::kAuto &&
+          mesh::HandOverInOrder(input, input.objects[o], found.handOver, *object)) {
+        handOver[o] = std::move(found.handOver);
+        reordered[o] = true;
+        readings[o] = ReadPairLayout(object->Polygons());
+        ordersRead[o] = found.description;
+      } else if (recognised) {
+        ordersRead[o] = "the file's order";
+        orderHints[o] = "faces ordered with " + found.description +
+                        ", which the command does not read (--order auto hands them over paired)";
+      } else {
+        ordersRead[o] = options.order == FaceOrder::kAuto ? found.description : "the file's order";
       }
     }
 
@@ -314,8 +335,9 @@ int Run(const Options& options, Streams& streams) {
       }
     }
 
-    if (!mesh::TraceFaces(input, objects, trace, error)) return Fail(streams, error);
-    if (options.undoCheck && !UndoCheck(document, objects, input, executedAtAll, error)) {
+    if (!mesh::TraceFaces(input, objects, trace, error, handOver)) return Fail(streams, error);
+    if (options.undoCheck &&
+        !UndoCheck(document, objects, input, handOver, executedAtAll, error)) {
       return Fail(streams, error);
     }
     const std::vector<int64_t> walkedQuads = ReportedQuads(consoleLines, walked);
@@ -354,6 +376,8 @@ int Run(const Options& options, Streams& streams) {
         object.half = reading.half;
         object.polygon0PairsWith = reading.polygon0PairsWith;
         object.orderHint = orderHints[o];
+        object.order = ordersRead[o];
+        object.reordered = reordered[o];
         object.mergedQuads = folds.merged;
         object.foldedQuads = folds.folded;
       }

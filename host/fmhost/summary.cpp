@@ -90,6 +90,9 @@ std::vector<std::string> ReportLines(const RunSummary& summary) {
     const std::string half = std::to_string(object.half);
     if (object.layout == "halves") {
       lines.push_back(name + ": pairs read as halves (polygon i with polygon i + " + half + ")");
+    } else if (object.layout == "adjacent" && object.reordered) {
+      lines.push_back(name + ": pairs read as adjacent in the order fmhost handed over, each first "
+                             "triangle followed by its second; the file's order: " + object.order);
     } else if (object.layout == "adjacent") {
       lines.push_back(name + ": pairs read as adjacent (polygon i with polygon i + 1)");
     } else if (object.polygonsBefore < 2) {
@@ -141,7 +144,9 @@ std::string ToJson(const RunSummary& summary) {
                (object.polygon0PairsWith < 0 ? std::string("null")
                                              : std::to_string(object.polygon0PairsWith)) +
                ", \"foldedQuads\": " + std::to_string(object.foldedQuads) +
-               ", \"orderHint\": " + OrNull(object.orderHint) + "}";
+               ", \"orderHint\": " + OrNull(object.orderHint) +
+               ", \"order\": " + OrNull(object.order) +
+               ", \"reordered\": " + (object.reordered ? "true" : "false") + "}";
   }
   std::string json = "{\n";
   json += "  \"input\": " + JsonString(summary.input) + ",\n";

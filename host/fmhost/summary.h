@@ -26,6 +26,10 @@ struct ObjectSummary {
   int64_t foldedQuads = 0;         // of those, the ones folded more than 60 degrees
   // Where the object's face order is recognisably one the command does not read, what it is.
   std::string orderHint;
+  // For an object the command walked, the order fmhost read its triangles in ("the file's order:
+  // ...", or the recognised order it was handed over in instead).
+  std::string order;
+  bool reordered = false;  // handed over in the recognised order rather than the file's
 };
 
 struct RunSummary {

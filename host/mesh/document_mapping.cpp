@@ -65,7 +65,29 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
   return added;
 }
 
-std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonObject*>& objects) {
+bool HandOverInOrder(const MeshFile& mesh, const MeshObject& source,
+                     const std::vector<uint32_t>& order, PolygonObject& object) {
+  auto* uvw = dynamic_cast<UvwTag*>(object.FindTag(kUvwTagType, 0));
+  std::vector<PolygonRecord>& polygons = object.Polygons();
+  if (uvw == nullptr || order.size() != polygons.size() || order.size() != source.faceCount) {
+    return false;
+  }
+  std::vector<bool> seen(order.size(), false);
+  for (const uint32_t f : order) {
+    if (f >= order.size() || seen[f]) return false;
+    seen[f] = true;
+  }
+  std::vector<PolygonRecord> fileOrder(polygons);
+  for (size_t k = 0; k < order.size(); ++k) {
+    const uint32_t f = source.firstFace + order[k];
+    polygons[k] = fileOrder[order[k]];
+    uvw->Set(static_cast<int32_t>(k), Origins(f, mesh.faces[f].IsTriangle()));
+  }
+  return true;
+}
+
+std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonObject*>& objects,
+                               const HandOverOrders& orders) {
   if (objects.size() != mesh.objects.size()) {
     return "the document holds " + std::to_string(objects.size()) + " objects of the file's " +
            std::to_string(mesh.objects.size());
@@ -97,13 +119,19 @@ std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonOb
       return Where(object) + "its UVW tag does not cover its polygons";
     }
     if (object.PolygonSelection().Count() != 0) return Where(object) + "it has selected polygons";
+    const std::vector<uint32_t>* order =
+        o < orders.size() && !orders[o].empty() ? &orders[o] : nullptr;
+    if (order != nullptr && order->size() != source.faceCount) {
+      return Where(object) + "its hand-over order does not cover its faces";
+    }
     MapPoints(source, local);
     for (uint32_t i = 0; i < source.faceCount; ++i) {
-      const Face& face = mesh.faces[source.firstFace + i];
+      const uint32_t f = source.firstFace + (order != nullptr ? (*order)[i] : i);
+      const Face& face = mesh.faces[f];
       if (object.Polygons()[i] != LocalPolygon(face, local)) {
         return Where(object) + "polygon " + std::to_string(i) + " differs";
       }
-      const UvwRecord expected = Origins(source.firstFace + i, face.IsTriangle());
+      const UvwRecord expected = Origins(f, face.IsTriangle());
       const UvwRecord actual = uvw->Get(static_cast<int32_t>(i));
       if (std::memcmp(&actual, &expected, sizeof expected) != 0) {
         return Where(object) + "the UVW corners of polygon " + std::to_string(i) + " differ";

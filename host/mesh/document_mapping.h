@@ -22,11 +22,25 @@ namespace fm::host::mesh {
 // The UVW corner that names face `face`, corner `corner`.
 Vector3 CornerOrigin(uint32_t face, uint32_t corner);
 
+// Per object, the order its polygons are handed over in: entry k is the object's face (counted from
+// its first, 0-based) that polygon k is made from. Empty: the file's order. An object may be handed
+// over in another order so that the command reads its triangle pairs; the UVW corners still name
+// the file's faces, so what the command makes is traced back to the file all the same.
+using HandOverOrders = std::vector<std::vector<uint32_t>>;
+
 // Adds one polygon object per mesh object to `document`, in order, and returns them.
 std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& document);
 
-// The first way in which `objects` differ from what AddMeshObjects made of `mesh` (name, points,
-// polygons, the UVW tag, other tags, the polygon selection), or "" when they hold exactly that.
-std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonObject*>& objects);
+// Hands `object`, made by AddMeshObjects from `source`, over in `order` instead: its polygons and
+// UVW records are put in that order. False, with nothing changed, when `order` is not a
+// permutation of the object's faces or the object is no longer as AddMeshObjects made it.
+bool HandOverInOrder(const MeshFile& mesh, const MeshObject& source,
+                     const std::vector<uint32_t>& order, PolygonObject& object);
+
+// The first way in which `objects` differ from what AddMeshObjects made of `mesh`, handed over in
+// `orders` (name, points, polygons, the UVW tag, other tags, the polygon selection), or "" when
+// they hold exactly that.
+std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonObject*>& objects,
+                               const HandOverOrders& orders = {});
 
 }  // namespace fm::host::mesh

@@ -1,5 +1,8 @@
 #include "host/mesh/face_trace.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 #include "host/scene/tags.h"
@@ -26,8 +29,38 @@ bool DecodeOrigin(const fm::host::Vector3& uvw, const MeshFile& mesh, const Mesh
   return true;
 }
 
+// Where each of the object's faces was handed over: rank[f - firstFace] is its position. False when
+// `order` is not a permutation of the object's faces.
+bool HandOverRanks(const std::vector<uint32_t>& order, std::vector<uint32_t>& rank) {
+  constexpr uint32_t kUnset = UINT32_MAX;
+  rank.assign(order.size(), kUnset);
+  for (uint32_t k = 0; k < order.size(); ++k) {
+    if (order[k] >= order.size() || rank[order[k]] != kUnset) return false;
+    rank[order[k]] = k;
+  }
+  return true;
+}
+
+// Puts the object's rewritten faces, from `first` on, into the file's order. They are distinct faces
+// of one object, so placing each at its face is linear where sorting would not be.
+void SortRewritten(const MeshObject& source, std::vector<RewrittenFace>& rewritten, size_t first) {
+  if (rewritten.size() - first < 2) return;
+  std::vector<int64_t> at(source.faceCount, -1);
+  for (size_t r = first; r < rewritten.size(); ++r) {
+    at[rewritten[r].face - source.firstFace] = static_cast<int64_t>(r);
+  }
+  std::vector<RewrittenFace> sorted;
+  sorted.reserve(rewritten.size() - first);
+  for (const int64_t r : at) {
+    if (r >= 0) sorted.push_back(rewritten[static_cast<size_t>(r)]);
+  }
+  std::copy(sorted.begin(), sorted.end(), rewritten.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+// `order`: what the object was handed over in, empty for the file's order.
 bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonObject& object,
-                 std::vector<bool>& used, FaceTrace& trace, std::string& error) {
+                 const std::vector<uint32_t>& order, std::vector<bool>& used, FaceTrace& trace,
+                 std::string& error) {
   const std::string where = "object '" + Printable(object.Name(), kNameLimit) + "': ";
   const int32_t count = object.PolygonCount();
   const auto* uvw = dynamic_cast<const UvwTag*>(object.FindTag(kUvwTagType, 0));
@@ -36,6 +69,12 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
                     "file's faces";
     return false;
   }
+  std::vector<uint32_t> rank;
+  if (!order.empty() && (order.size() != source.faceCount || !HandOverRanks(order, rank))) {
+    error = where + "its hand-over order is not an order of its faces";
+    return false;
+  }
+  const size_t firstRewritten = trace.rewritten.size();
   int64_t previous = -1;
   for (int32_t w = 0; w < count; ++w) {
     const PolygonRecord& polygon = object.Polygons()[static_cast<size_t>(w)];
@@ -61,11 +100,13 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
       traced.sourceCorner[k] = static_cast<uint8_t>(corner);
     }
     traced.face = traced.sourceFace[0];
-    if (static_cast<int64_t>(traced.face) <= previous) {
+    const int64_t position =
+        order.empty() ? int64_t{traced.face} : int64_t{rank[traced.face - source.firstFace]};
+    if (position <= previous) {
       error = which() + " is out of the order of the faces it came from";
       return false;
     }
-    previous = traced.face;
+    previous = position;
     for (int k = 0; k < 4; ++k) {
       bool earlier = false;  // several corners may name the same face
       for (int e = 0; e < k; ++e) earlier = earlier || traced.sourceFace[e] == traced.sourceFace[k];
@@ -91,6 +132,7 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
     traced.corners = triangle ? 3 : 4;
     trace.rewritten.push_back(traced);
   }
+  if (!order.empty()) SortRewritten(source, trace.rewritten, firstRewritten);
   trace.polygonsAfter.push_back(count);
   return true;
 }
@@ -98,7 +140,7 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
 }  // namespace
 
 bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects, FaceTrace& trace,
-                std::string& error) {
+                std::string& error, const HandOverOrders& orders) {
   if (objects.size() != mesh.objects.size()) {
     error = "the document holds " + std::to_string(objects.size()) + " objects of the file's " +
             std::to_string(mesh.objects.size());
@@ -112,7 +154,9 @@ bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects
   for (const PolygonObject* object : objects) polygons += static_cast<size_t>(object->PolygonCount());
   ReserveLarge(result.rewritten, polygons);
   for (size_t o = 0; o < objects.size(); ++o) {
-    if (!TraceObject(mesh, mesh.objects[o], *objects[o], used, result, error)) return false;
+    static const std::vector<uint32_t> kFileOrder;
+    const std::vector<uint32_t>& order = o < orders.size() ? orders[o] : kFileOrder;
+    if (!TraceObject(mesh, mesh.objects[o], *objects[o], order, used, result, error)) return false;
   }
   trace = std::move(result);
   return true;

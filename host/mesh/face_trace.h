@@ -7,13 +7,15 @@
 // rewritten from the named corners otherwise (a merge). A face no polygon takes the place of (an
 // absorbed partner, a record the command dropped) is removed. The document is checked on the way:
 // every corner must name a face of its own object whose vertex is the corner's point, polygons must
-// keep the order of their faces, and no face may feed two polygons; anything else is an error, so
-// that nothing is written that the document does not say.
+// keep the order their faces were handed over in, and no face may feed two polygons; anything else
+// is an error, so that nothing is written that the document does not say. Whatever order an object
+// was handed over in, the trace is in the file's order, which is the order the result is written in.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "host/mesh/document_mapping.h"
 #include "host/mesh/mesh.h"
 #include "host/scene/object.h"
 
@@ -32,7 +34,8 @@ struct FaceTrace {
   std::vector<int64_t> polygonsAfter;    // per object
 };
 
+// `orders`: what each object was handed over in (see HandOverOrders).
 bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects, FaceTrace& trace,
-                std::string& error);
+                std::string& error, const HandOverOrders& orders = {});
 
 }  // namespace fm::host::mesh

@@ -248,6 +248,20 @@ bool FormsTrianglePair(const PolygonRecord& first, const PolygonRecord& partner)
   return false;
 }
 
+std::vector<uint32_t> MaterialRunIds(const MeshObject& object) {
+  std::vector<uint32_t> ids(object.faceCount, 0);
+  uint32_t id = 0;
+  size_t next = 0;
+  for (uint32_t f = 0; f < object.faceCount; ++f) {
+    while (next < object.materialRuns.size() && object.materialRuns[next] <= f) {
+      ++next;
+      ++id;
+    }
+    ids[f] = id;
+  }
+  return ids;
+}
+
 TriangleOrderResult RecogniseTriangleOrder(const std::vector<PolygonRecord>& polygons,
                                            const std::vector<uint32_t>& runIds) {
   TriangleOrderResult result;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "host/mesh/mesh.h"
 #include "host/scene/records.h"
 
 namespace fm::host::mesh {
@@ -44,6 +45,9 @@ struct TriangleOrderResult {
   uint32_t secondsFrom = 0;    // first second triangle of the first run with pairs
   std::string description;     // one phrase for fmhost's summary: the order it read
 };
+
+// Per face of `object`, the material run it lies in (0 for its first run, counting up).
+std::vector<uint32_t> MaterialRunIds(const MeshObject& object);
 
 // `polygons`: one object's polygons in file order. `runIds`: per polygon, the material run it lies
 // in; a run is a stretch of consecutive polygons with one id (an id may come back later as another

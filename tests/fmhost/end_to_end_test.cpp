@@ -493,27 +493,44 @@ TEST_F(FmhostTest, TheReportSaysHowPairsWereReadAndFlagsFoldedQuads) {
   ASSERT_EQ(json.exitCode, 0) << json.err;
   for (const char* field :
        {"\"quadsMade\": 1, \"leftAsIs\": null, \"layout\": \"halves\", \"polygon0PairsWith\": null, "
-        "\"foldedQuads\": 1, \"orderHint\": null}",
+        "\"foldedQuads\": 1, \"orderHint\": null, \"order\": \"the file's order: the first half "
+        "with the second\", \"reordered\": false}",
         "\"quadsMade\": 0, \"leftAsIs\": null, \"layout\": \"none\", \"polygon0PairsWith\": 3, "
-        "\"foldedQuads\": 0, \"orderHint\": null}"}) {
+        "\"foldedQuads\": 0, \"orderHint\": null, \"order\": \"second triangles after the first "
+        "ones, but no order the command reads\", \"reordered\": false}"}) {
     EXPECT_NE(json.out.find(field), std::string::npos) << field << "\n" << json.out;
   }
 }
 
 // Two quads whose second triangles follow a triangle that never was one: the command reads no
-// layout, and fmhost says which order the faces are in.
-TEST_F(FmhostTest, TheReportNamesAnOrderTheCommandDoesNotRead) {
+// layout in the file's order. By default fmhost hands the pairs over together and the quads come
+// back in the file's order; with --order file it only says which order the faces are in.
+TEST_F(FmhostTest, AnOrderTheCommandDoesNotReadIsHandedOverPairedUnlessTheFilesOrderIsAsked) {
   const std::string text =
       "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\nv 1 -1 0\n"
       "o grid\nf 1 2 5\nf 2 3 6\nf 3 2 7\nf 1 5 4\nf 2 6 5\n";
   const std::string input = Write("order.obj", text);
   const test::ProcessResult json = Fmhost({input, "-o", Path("out.obj"), "--json"});
   ASSERT_EQ(json.exitCode, 0) << json.err;
-  EXPECT_NE(json.out.find("\"layout\": \"none\", \"polygon0PairsWith\": 3, \"foldedQuads\": 0, "
-                          "\"orderHint\": \"faces ordered with second triangles from polygon 3 "
-                          "on, which the command does not read\"}"),
+  EXPECT_EQ(Contents(Path("out.obj")),
+            "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\nv 1 -1 0\n"
+            "o grid\nf 1 2 5 4\nf 2 3 6 5\nf 3 2 7\n");
+  EXPECT_NE(json.out.find("\"quadsMade\": 2, \"leftAsIs\": null, \"layout\": \"adjacent\", "
+                          "\"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null, "
+                          "\"order\": \"second triangles from polygon 3 on\", \"reordered\": true}"),
             std::string::npos)
       << json.out;
+
+  const test::ProcessResult file =
+      Fmhost({input, "-o", Path("out.obj"), "--json", "--order", "file"});
+  ASSERT_EQ(file.exitCode, 0) << file.err;
+  EXPECT_EQ(Contents(Path("out.obj")), text);
+  EXPECT_NE(file.out.find("\"layout\": \"none\", \"polygon0PairsWith\": 3, \"foldedQuads\": 0, "
+                          "\"orderHint\": \"faces ordered with second triangles from polygon 3 "
+                          "on, which the command does not read (--order auto hands them over "
+                          "paired)\", \"order\": \"the file's order\", \"reordered\": false}"),
+            std::string::npos)
+      << file.out;
 }
 
 TEST_F(FmhostTest, AFileNameWithBlanksAroundIsFine) {

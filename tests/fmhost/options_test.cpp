@@ -33,6 +33,7 @@ TEST(Options, DefaultsAreTheBuildsPluginFolderAndEverything) {
   EXPECT_TRUE(p.options.select.empty());
   EXPECT_TRUE(p.options.command.empty());
   EXPECT_FALSE(p.options.json || p.options.undoCheck || p.options.list);
+  EXPECT_EQ(p.options.order, FaceOrder::kAuto);
 }
 
 TEST(Options, EveryOptionIsTaken) {
@@ -43,6 +44,17 @@ TEST(Options, EveryOptionIsTaken) {
   EXPECT_EQ(p.options.command, "1050896");
   EXPECT_EQ(p.options.select, (std::vector<std::string>{"a", "b c"}));
   EXPECT_TRUE(p.options.json && p.options.undoCheck);
+}
+
+TEST(Options, OrderIsAutoOrFileAndNothingElse) {
+  EXPECT_EQ(Parse({"in.obj", "-o", "out.obj", "--order", "file"}).options.order, FaceOrder::kFile);
+  EXPECT_EQ(Parse({"in.obj", "-o", "out.obj", "--order", "auto"}).options.order, FaceOrder::kAuto);
+  for (const char* bad : {"halves", "FILE", ""}) {
+    SCOPED_TRACE(bad);
+    const Parsed p = Parse({"in.obj", "-o", "out.obj", "--order", bad});
+    EXPECT_EQ(p.exit, 2);
+    EXPECT_NE(p.err.find("--order"), std::string::npos) << p.err;
+  }
 }
 
 TEST(Options, PathsWithLeadingSlashesAreFilesOnEveryPlatform) {

@@ -62,6 +62,8 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
     return object;
   };
   summary.objects = {Object("torus", true, 1024, 512, 512), Object("panel", false, 10, 10, 0)};
+  summary.objects[0].order = "second triangles from polygon 512 on";
+  summary.objects[0].reordered = true;
   summary.seconds = 0.0123456789;
   summary.undoChecked = true;
   EXPECT_EQ(ToJson(summary),
@@ -72,10 +74,12 @@ TEST(Summary, JsonHoldsObjectsTotalsAndTime) {
             "  \"objects\": [\n"
             "    {\"name\": \"torus\", \"selected\": true, \"polygonsBefore\": 1024, "
             "\"polygonsAfter\": 512, \"quadsMade\": 512, \"leftAsIs\": null, "
-            "\"layout\": null, \"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null},\n"
+            "\"layout\": null, \"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null, "
+      "\"order\": \"second triangles from polygon 512 on\", \"reordered\": true},\n"
             "    {\"name\": \"panel\", \"selected\": false, \"polygonsBefore\": 10, "
             "\"polygonsAfter\": 10, \"quadsMade\": 0, \"leftAsIs\": null, "
-            "\"layout\": null, \"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null}\n"
+            "\"layout\": null, \"polygon0PairsWith\": null, \"foldedQuads\": 0, \"orderHint\": null, "
+      "\"order\": null, \"reordered\": false}\n"
             "  ],\n"
             "  \"polygonsBefore\": 1034,\n"
             "  \"polygonsAfter\": 522,\n"
@@ -111,6 +115,9 @@ TEST(Summary, ReportLinesSayWhyEachObjectGotItsQuads) {
   summary.objects.back().mergedQuads = 16;
   summary.objects.back().foldedQuads = 16;
   summary.objects.push_back(Object("grid", "adjacent", 8, 4, -1));
+  summary.objects.push_back(Object("sphere", "adjacent", 10, 5, -1));
+  summary.objects.back().order = "second triangles from polygon 6 on";
+  summary.objects.back().reordered = true;
   summary.objects.push_back(Object("monkey", "none", 968, 484, 37));
   summary.objects.push_back(Object("mon\x1bkey", "none", 9, 4, 7));
   summary.objects.back().orderHint = "second triangles follow the first ones";
@@ -128,6 +135,9 @@ TEST(Summary, ReportLinesSayWhyEachObjectGotItsQuads) {
                 "16 of 16 quads made in 'cone' are folded more than 60\u00b0: its triangles may "
                 "not come from quadrangles",
                 "'grid': pairs read as adjacent (polygon i with polygon i + 1)",
+                "'sphere': pairs read as adjacent in the order fmhost handed over, each first "
+                "triangle followed by its second; the file's order: second triangles from "
+                "polygon 6 on",
                 "'monkey': no pair layout: polygon 0 pairs with neither polygon 484 nor polygon 1, "
                 "but with polygon 37",
                 "'mon\\x1bkey': no pair layout: polygon 0 pairs with neither polygon 4 nor "

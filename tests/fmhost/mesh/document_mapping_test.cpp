@@ -108,5 +108,27 @@ TEST(DocumentMapping, EveryChangeToTheDocumentIsADifference) {
   EXPECT_EQ(DocumentDifference(mesh, objects), "the document holds 1 objects of the file's 2");
 }
 
+TEST(DocumentMapping, AnObjectHandedOverInAnotherOrderIsComparedWithThatOrder) {
+  const MeshFile mesh = Parse(kTwoObjects);
+  Document document;
+  std::vector<PolygonObject*> objects = AddMeshObjects(mesh, document);
+  const HandOverOrders orders = {{2, 0, 1}, {}};
+  ASSERT_TRUE(HandOverInOrder(mesh, mesh.objects[0], orders[0], *objects[0]));
+  EXPECT_EQ(DocumentDifference(mesh, objects, orders), "");
+  EXPECT_EQ(DocumentDifference(mesh, objects), "object 'textured': polygon 0 differs");
+  // Each polygon's UVW corners still name the face it was made from.
+  const auto& uvw = dynamic_cast<const UvwTag&>(*objects[0]->FindTag(kUvwTagType, 0));
+  EXPECT_EQ(uvw.Get(0).a.x, static_cast<double>(mesh.objects[0].firstFace + 2));
+  EXPECT_EQ(DocumentDifference(mesh, objects, {{0, 1, 2}, {}}),
+            "object 'textured': polygon 0 differs");
+
+  // An order that is not one of the object's faces changes nothing.
+  for (const std::vector<uint32_t>& bad :
+       {std::vector<uint32_t>{0, 0, 1}, std::vector<uint32_t>{0, 1, 3}, std::vector<uint32_t>{0, 1}}) {
+    EXPECT_FALSE(HandOverInOrder(mesh, mesh.objects[0], bad, *objects[0]));
+    EXPECT_EQ(DocumentDifference(mesh, objects, orders), "");
+  }
+}
+
 }  // namespace
 }  // namespace fm::host::mesh

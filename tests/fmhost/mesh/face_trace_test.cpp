@@ -112,6 +112,79 @@ TEST_F(FaceTraceTest, AMergedRecordWhoseLastTwoPointsMeetStillHasFourCorners) {
   EXPECT_EQ(trace.rewritten[0].corners, 4);
 }
 
+// The strip handed over with its second quad first, as fmhost hands over an order the command would
+// not read as it stands, and both quads merged.
+class HandedOverTraceTest : public FaceTraceTest {
+ public:
+  void SetUp() override {
+    FaceTraceTest::SetUp();
+    orders_ = {{2, 3, 0, 1, 4}, {}};
+    ASSERT_TRUE(HandOverInOrder(mesh_, mesh_.objects[0], orders_[0], Strip()));
+  }
+  // Merges the polygon at `position` with the one after it, whose face is `partner`.
+  void MergeAt(uint32_t position, uint32_t partner) {
+    PolygonRecord& p = Strip().Polygons()[position];
+    p.d = Strip().Polygons()[position + 1].c;
+    UvwRecord r = StripUvw().Get(static_cast<int32_t>(position));
+    r.d = Origin(partner, 2);
+    StripUvw().Set(static_cast<int32_t>(position), r);
+    Strip().Polygons()[position + 1] = PolygonRecord{};
+  }
+  HandOverOrders orders_;
+};
+
+TEST_F(HandedOverTraceTest, MergesAreTracedInTheFilesOrder) {
+  MergeAt(0, 3);
+  MergeAt(2, 1);
+  Compact();
+  FaceTrace trace;
+  std::string error;
+  ASSERT_TRUE(TraceFaces(mesh_, objects_, trace, error, orders_)) << error;
+  EXPECT_EQ(trace.kept, (std::vector<bool>{true, false, true, false, false, true}));
+  ASSERT_EQ(trace.rewritten.size(), 2u);
+  EXPECT_EQ(trace.rewritten[0].face, 0u);
+  EXPECT_EQ(trace.rewritten[0].sourceFace[3], 1u);
+  EXPECT_EQ(trace.rewritten[1].face, 2u);
+  EXPECT_EQ(trace.rewritten[1].sourceFace[3], 3u);
+  EXPECT_EQ(trace.polygonsAfter, (std::vector<int64_t>{2, 1}));
+  // Traced against the file's order, the same document is out of order.
+  EXPECT_FALSE(TraceFaces(mesh_, objects_, trace, error));
+  EXPECT_EQ(error, "object 'strip': polygon 1 is out of the order of the faces it came from");
+}
+
+TEST_F(HandedOverTraceTest, WhatIsOutOfTheHandedOverOrderIsStillRefused) {
+  struct Case {
+    const char* name;
+    HandOverOrders orders;  // empty: the fixture's
+    bool swapFirstTwo;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"two polygons swapped", {}, true,
+       "object 'strip': polygon 1 is out of the order of the faces it came from"},
+      {"an order naming a face twice", {{2, 3, 0, 0, 4}, {}}, false,
+       "object 'strip': its hand-over order is not an order of its faces"},
+      {"an order beyond the object's faces", {{2, 3, 0, 1, 5}, {}}, false,
+       "object 'strip': its hand-over order is not an order of its faces"},
+      {"an order too short", {{2, 3, 0, 1}, {}}, false,
+       "object 'strip': its hand-over order is not an order of its faces"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    if (c.swapFirstTwo) {
+      std::swap(Strip().Polygons()[0], Strip().Polygons()[1]);
+      const UvwRecord r = StripUvw().Get(0);
+      StripUvw().Set(0, StripUvw().Get(1));
+      StripUvw().Set(1, r);
+    }
+    FaceTrace trace;
+    std::string error;
+    EXPECT_FALSE(TraceFaces(mesh_, objects_, trace, error, c.orders.empty() ? orders_ : c.orders));
+    EXPECT_EQ(error, c.error);
+  }
+}
+
 TEST_F(FaceTraceTest, ADocumentThatDoesNotTraceBackIsRefused) {
   struct Case {
     const char* name;

@@ -275,6 +275,14 @@ TEST(TriangleOrderTest, AnOrderWithSeveralPairingsMakesNoQuad) {
   }
 }
 
+TEST(TriangleOrderTest, MaterialRunIdsCountTheRunsOfAnObject) {
+  MeshObject object;
+  object.faceCount = 6;
+  EXPECT_EQ(MaterialRunIds(object), (std::vector<uint32_t>{0, 0, 0, 0, 0, 0}));
+  object.materialRuns = {1, 4, 5};
+  EXPECT_EQ(MaterialRunIds(object), (std::vector<uint32_t>{0, 1, 1, 1, 2, 3}));
+}
+
 TEST(TriangleOrderTest, PairRuleRunsAgainstTheFirstTrianglesEdges) {
   struct Case {
     const char* name;
