@@ -214,9 +214,11 @@ class FaceOrderTest : public ::testing::Test {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     if (out != nullptr) *out = run.out;
     if (run.exitCode != 0) return {};
-    std::ifstream in(Path("out.obj"), std::ios::binary);
     std::ostringstream written;
-    written << in.rdbuf();
+    {
+      std::ifstream in(Path("out.obj"), std::ios::binary);
+      written << in.rdbuf();
+    }  // closed before it is removed, which Windows refuses for an open file
     fs::remove(Path("out.obj"));
     return written.str();
   }
