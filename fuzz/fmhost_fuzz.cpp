@@ -6,7 +6,7 @@
 //     names one vertex twice (the command drops such a polygon);
 //   - each written face is an input face statement as it was, or the merge of two input triangles
 //     the trace names, and its corners resolve (v, vt, vn, relative indices included) to what those
-//     corners resolved to in the input;
+//     corners resolved to in the input, all in one form, and it ends its line as the input did;
 //   - the output reads again and goes through the same path (command, trace, writer) again.
 // The command may well merge more in the output: its probe pairs polygon 0 whatever it is, so a
 // quadrangle made at polygon 0 can pair with a triangle of the new second half.
@@ -116,6 +116,13 @@ std::vector<Statement> Statements(std::string_view text) {
   return out;
 }
 
+std::string_view LineEndOf(std::string_view text) {
+  if (text.ends_with("\r\n")) return "\r\n";
+  if (text.ends_with('\n')) return "\n";
+  if (text.ends_with('\r')) return "\r";
+  return {};
+}
+
 bool NamesAVertexTwice(const mesh::Face& face) {
   for (size_t i = 0; i < face.corners; ++i)
     for (size_t j = i + 1; j < face.corners; ++j)
@@ -202,6 +209,12 @@ void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
     if (rewritten < run.trace.rewritten.size() && run.trace.rewritten[rewritten].face == f) {
       const mesh::RewrittenFace& r = run.trace.rewritten[rewritten++];
       REQUIRE(w.corners.size() == r.corners, "a merged face has the wrong number of corners");
+      REQUIRE(LineEndOf(w.text) == LineEndOf(s.text), "merged face " + Show(w.text) + " changed its line end");
+      // A face's corners share one form (v, v/vt, v//vn or v/vt/vn).
+      for (const Corner& c : w.corners) {
+        REQUIRE((c.vt != 0) == (w.corners[0].vt != 0) && (c.vn != 0) == (w.corners[0].vn != 0),
+                "merged face " + Show(w.text) + " mixes corner forms");
+      }
       for (size_t k = 0; k < r.corners; ++k) {
         REQUIRE(r.sourceFace[k] < faces.size(), "the trace names a face the mesh lacks");
         const Statement& from = *faces[r.sourceFace[k]];

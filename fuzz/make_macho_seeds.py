@@ -4,9 +4,11 @@
 A linked module is over 100 KB, most of it code and padding the loader never looks at, so the
 fuzzer's mutations rarely land in a load command or a fixup stream. These files are a few hundred
 bytes: a header, the load commands, a little code and data, and the fixup and export streams, which
-is nearly all of what the loader reads. Segments are small and leave unmapped pages between them,
+is nearly all of what the loader reads. Most are accepted; the "refused" ones differ from an
+accepted one in one place that the loader must refuse, so that a check gone missing lets the
+fuzzer reach a broken image at once. Segments are small and leave unmapped pages between them,
 so a fixup that strays past its segment lands in a gap or in a read-only segment, where the target
-sees it. Each seed is one the loader accepts; together they use every rebase and bind opcode the
+sees it. Together the accepted ones use every rebase and bind opcode the
 loader applies, both kinds of initialiser section, a read-only-after-fixups segment, zero-filled
 tails and regular and absolute exports. Every segment may become anything (maximum protection
 read, write and execute), as in files of older linkers, so one changed byte is enough to ask for
@@ -143,20 +145,25 @@ def pointers(*values):
     return b"".join(struct.pack("<Q", v) for v in values)
 
 
-def basic():
-    """Rebases, binds, lazy and weak binds, a constructor pointer, a read-only data segment."""
-    data = Segment("__DATA", 2 * PAGE, 0x40, 3, pointers(CODE, 0, 0, CODE + 0x10),
+def basic(text_protection=5, first_rebase=0, main_at=CODE, initializer=CODE):
+    """Rebases, binds, lazy and weak binds, a constructor pointer, a read-only data segment.
+
+    The arguments make files the loader refuses, each for one cause and one change away from
+    this accepted one."""
+    data = Segment("__DATA", 2 * PAGE, 0x40, 3, pointers(initializer, 0, 0, CODE + 0x10),
                    sections=[("__mod_init_func", 2 * PAGE, 8, 0x9), ("__data", 2 * PAGE + 8, 0x38, 0)])
     const = Segment("__DATA_CONST", 4 * PAGE, 0x18, 3, pointers(2 * PAGE + 8, 0), flags=0x10)
     linkedit = Segment("__LINKEDIT", 6 * PAGE, 0x400, 1)
-    rebase = bytes([0x11, 0x21]) + uleb(0) + bytes([0x51, 0x21]) + uleb(0x18) + bytes([0x51, 0x22]) + uleb(0) + \
+    rebase = bytes([0x11, 0x21]) + uleb(first_rebase) + bytes([0x51, 0x21]) + uleb(0x18) + bytes([0x51, 0x22]) + uleb(0) + \
         bytes([0x51, 0x00])
     bind = bytes([0x11, 0x40]) + b"_free\0" + bytes([0x51, 0x71]) + uleb(8) + bytes([0x90, 0x72]) + uleb(8) + \
         bytes([0x90, 0x00])
     lazy = bytes([0x71]) + uleb(0x10) + bytes([0x11, 0x40]) + b"_malloc\0" + bytes([0x90, 0x00])
     weak = bytes([0x40]) + b"__ZdlPv\0" + bytes([0x51, 0x71]) + uleb(0x20) + bytes([0x90, 0x00])
-    exports = trie([("_c4d_main", 0, CODE), ("_g_maxon", 0, 2 * PAGE + 0x28), ("_g_CpuYieldDelegate", 2, 0x1234)])
-    return dylib([text_segment(), data, const, linkedit], rebase, bind, lazy, weak, exports)
+    exports = trie([("_c4d_main", 0, main_at), ("_g_maxon", 0, 2 * PAGE + 0x28), ("_g_CpuYieldDelegate", 2, 0x1234)])
+    text = text_segment()
+    text.protection = text_protection
+    return dylib([text, data, const, linkedit], rebase, bind, lazy, weak, exports)
 
 
 def every_opcode():
@@ -204,6 +211,10 @@ SEEDS = {
     "tiny_every_opcode.xlib": every_opcode,
     "tiny_init_offsets.xlib": init_offsets,
     "tiny_zero_fill.xlib": zero_fill,
+    "tiny_refused_writable_code.xlib": lambda: basic(text_protection=7),
+    "tiny_refused_rebase_past_segment.xlib": lambda: basic(first_rebase=0x40),
+    "tiny_refused_export_in_gap.xlib": lambda: basic(main_at=PAGE + 0x10),
+    "tiny_refused_initializer_in_data.xlib": lambda: basic(initializer=2 * PAGE),
 }
 
 if __name__ == "__main__":
