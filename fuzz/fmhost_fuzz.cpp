@@ -56,8 +56,26 @@ struct Statement {
   std::vector<Corner> corners;
 };
 
-bool Blank(char c) {
-  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\\';
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
+
+// A statement's lines joined where a backslash ends a line (blanks may follow it). A backslash
+// anywhere else is part of its token: "v\\ 0 1 0" is not a vertex.
+std::string Joined(std::string_view statement) {
+  std::string out;
+  size_t at = 0;
+  while (at < statement.size()) {
+    size_t end = statement.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = statement.size();
+    std::string_view line = statement.substr(at, end - at);
+    while (!line.empty() && Blank(line.back())) line.remove_suffix(1);
+    const bool continues = end < statement.size() && !line.empty() && line.back() == '\\';
+    if (continues) line.remove_suffix(1);
+    out.append(line);
+    out.push_back(' ');
+    at = end;
+    while (at < statement.size() && (statement[at] == '\r' || statement[at] == '\n')) ++at;
+  }
+  return out;
 }
 
 // Resolves one index against the count of its kind so far; 0 when it cannot be read.
@@ -82,7 +100,8 @@ std::vector<Statement> Statements(std::string_view text) {
     const size_t end = mesh::StatementEnd(text, at);
     Statement s;
     s.text = text.substr(at, end - at);
-    std::string_view body = s.text.substr(0, std::min(s.text.find('#'), s.text.size()));
+    const std::string joined = Joined(s.text);
+    const std::string_view body = std::string_view(joined).substr(0, std::min(joined.find('#'), joined.size()));
     std::vector<std::string_view> tokens;
     for (size_t i = 0; i < body.size();) {
       while (i < body.size() && Blank(body[i])) ++i;
