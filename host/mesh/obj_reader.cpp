@@ -70,8 +70,39 @@ class Tokens {
   size_t pos_ = 0;
 };
 
+// A plain decimal of at most 15 significant digits ("-2.749985", "12", "0.5") as digits over a
+// power of ten: both are exact doubles then, so one division gives the correctly rounded value, the
+// same one from_chars gives. False, with nothing decided, for every other form.
+bool ParseSimpleDecimal(std::string_view token, double& value) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const bool negative = !token.empty() && token[0] == '-';
+  i += negative;
+  uint64_t digits = 0;
+  size_t significant = 0, integerDigits = 0, fractionDigits = 0;
+  for (; i < token.size() && static_cast<unsigned>(token[i] - '0') <= 9; ++i, ++integerDigits) {
+    digits = digits * 10 + static_cast<unsigned>(token[i] - '0');
+    significant += digits != 0;
+  }
+  if (i < token.size() && token[i] == '.') {
+    for (++i; i < token.size() && static_cast<unsigned>(token[i] - '0') <= 9;
+         ++i, ++fractionDigits) {
+      digits = digits * 10 + static_cast<unsigned>(token[i] - '0');
+      significant += digits != 0;
+      if (fractionDigits >= 15) return false;
+    }
+    if (fractionDigits == 0) return false;
+  }
+  if (i != token.size() || integerDigits == 0 || significant > 15) return false;
+  const double magnitude = static_cast<double>(digits) / kPowers[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  return true;
+}
+
 // Exact decimal-to-binary conversion. Accepts an optional leading '+', which from_chars does not.
 bool ParseReal(std::string_view token, double& value) {
+  if (ParseSimpleDecimal(token, value)) return true;
   if (!token.empty() && token.front() == '+') {
     token.remove_prefix(1);
     if (!token.empty() && (token.front() == '+' || token.front() == '-')) return false;
@@ -199,18 +230,31 @@ class Parser {
     return false;
   }
 
-  // Reserves the vertex and face lists for what the start of the text suggests, so that a large
-  // file is not copied over and over as they grow.
+  // Reserves the vertex and face lists for what samples spread over the text suggest, so that a
+  // large file is not copied over and over as they grow (its vertices usually come first, its
+  // faces after them, so the start alone would say nothing about the faces).
   void ReserveForEstimate() {
-    const std::string_view sample = text_.substr(0, size_t{1} << 20);
-    size_t vertexLines = 0, faceLines = 0;
-    for (size_t pos = 0; pos < sample.size();) {
-      const std::string_view line = sample.substr(pos, LineEnd(sample, pos) - pos);
-      vertexLines += line.size() > 2 && line[0] == 'v' && IsBlank(line[1]);
-      faceLines += line.size() > 2 && line[0] == 'f' && IsBlank(line[1]);
-      pos += line.size() + 1;
+    constexpr size_t kSamples = 16;
+    constexpr size_t kSample = size_t{64} << 10;
+    const size_t step = text_.size() <= kSamples * kSample ? text_.size() : text_.size() / kSamples;
+    size_t vertexLines = 0, faceLines = 0, sampled = 0;
+    for (size_t from = 0; from < text_.size(); from += step) {
+      std::string_view sample = text_.substr(from, step == text_.size() ? step : kSample);
+      if (from > 0) {
+        // From the first whole line in it.
+        const size_t end = LineEnd(sample, 0);
+        if (end >= sample.size()) continue;
+        sample.remove_prefix(end + 1);
+      }
+      for (size_t pos = 0; pos < sample.size();) {
+        const std::string_view line = sample.substr(pos, LineEnd(sample, pos) - pos);
+        vertexLines += line.size() > 2 && line[0] == 'v' && IsBlank(line[1]);
+        faceLines += line.size() > 2 && line[0] == 'f' && IsBlank(line[1]);
+        pos += line.size() + 1;
+      }
+      sampled += sample.size();
     }
-    const double scale = sample.empty() ? 0.0 : 1.05 * double(text_.size()) / double(sample.size());
+    const double scale = sampled == 0 ? 0.0 : 1.05 * double(text_.size()) / double(sampled);
     ReserveLarge(vertices_, static_cast<size_t>(double(vertexLines) * scale) + 16);
     ReserveLarge(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
   }
@@ -324,16 +368,13 @@ class Parser {
     while (tokens.Next(corner)) {
       std::string_view parts[3];
       size_t partCount = 0;
-      size_t start = 0;
-      while (true) {
-        const size_t slash = corner.find('/', start);
+      // Split at its slashes byte by byte: a corner is a few bytes long.
+      for (size_t i = 0, start = 0;; ++i) {
+        if (i < corner.size() && corner[i] != '/') continue;
         if (partCount == 3) return Fail(lineNumber, "malformed face corner " + QuotedToken(corner));
-        if (slash == std::string_view::npos) {
-          parts[partCount++] = corner.substr(start);
-          break;
-        }
-        parts[partCount++] = corner.substr(start, slash - start);
-        start = slash + 1;
+        parts[partCount++] = corner.substr(start, i - start);
+        if (i == corner.size()) break;
+        start = i + 1;
       }
       // Accepted forms: v, v/vt, v//vn, v/vt/vn.
       if (parts[0].empty() || (partCount == 2 && parts[1].empty()) ||

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -262,6 +263,43 @@ TEST(ObjReader, LineEndFindsEveryKindOfLineEndAtAnyDistance) {
       EXPECT_EQ(LineEnd(text, text.size() - 2), text.size() - 1);
       EXPECT_EQ(LineEnd(text, text.size()), text.size());
     }
+  }
+}
+
+// Coordinates read exactly as the standard conversion reads them, to the last bit, in the short
+// forms files are full of and in the long ones around them.
+TEST(ObjReader, CoordinatesAreTheCorrectlyRoundedValuesOfTheirDigits) {
+  std::vector<std::string> tokens = {"0", "-0", "-0.0", "1", "0.1", "0.3", "2.749985", "-2.749985",
+                                     "123456789012345", "1234567890123456", "0.000000000000001",
+                                     "0.0000000000000001", "999999999999999.9", "9.99999999999999",
+                                     "00000000000000000001.5", "1.000000000000000000001",
+                                     "4503599627370497.5", "+1.5", "1e3", ".5", "5.", "-1E-3"};
+  uint64_t state = 12345;
+  const auto next = [&state] {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return state >> 33;
+  };
+  for (int i = 0; i < 3000; ++i) {
+    std::string digits = std::to_string(next());
+    digits.resize(1 + next() % digits.size());
+    const size_t point = next() % (digits.size() + 1);
+    std::string token = (next() % 2 ? "-" : "") + digits.substr(0, point);
+    if (token.empty() || token == "-") token += "0";
+    if (point < digits.size()) token += "." + digits.substr(point);
+    tokens.push_back(token);
+  }
+  std::string text;
+  for (const std::string& token : tokens) text += "v " + token + " " + token + " " + token + "\n";
+  const MeshFile mesh = Parse(text);
+  ASSERT_EQ(mesh.vertices.size(), tokens.size());
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    SCOPED_TRACE(tokens[i]);
+    std::string_view digits = tokens[i];
+    if (digits.front() == '+') digits.remove_prefix(1);
+    double expected = 0.0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), expected);
+    EXPECT_EQ(std::memcmp(&mesh.vertices[i].x, &expected, sizeof expected), 0)
+        << mesh.vertices[i].x;
   }
 }
 
