@@ -4,6 +4,8 @@
 #include <system_error>
 #include <vector>
 
+#include "host/mesh/obj_reader.h"
+
 namespace fm::host::fmhost {
 namespace {
 
@@ -21,7 +23,12 @@ std::vector<std::string_view> LibraryNames(std::string_view text) {
     while (i < text.size() && IsBlank(text[i])) ++i;
     const bool library = text.compare(i, kKeyword.size(), kKeyword) == 0 &&
                          i + kKeyword.size() < text.size() && IsBlank(text[i + kKeyword.size()]);
-    if (library) i += kKeyword.size();
+    if (!library) {
+      // Nearly every line of a mesh file: on to the next one without looking at its bytes.
+      i = mesh::LineEnd(text, i) + 1;
+      continue;
+    }
+    i += kKeyword.size();
     while (i < text.size() && !IsLineEnd(text[i])) {
       if (IsBlank(text[i])) {
         ++i;
@@ -30,7 +37,7 @@ std::vector<std::string_view> LibraryNames(std::string_view text) {
       const size_t start = i;
       while (i < text.size() && !IsLineEnd(text[i]) && !IsBlank(text[i]) && text[i] != '#') ++i;
       if (i == start) break;  // a comment ends the line's names
-      if (library) names.push_back(text.substr(start, i - start));
+      names.push_back(text.substr(start, i - start));
     }
     while (i < text.size() && !IsLineEnd(text[i])) ++i;
     ++i;

@@ -623,8 +623,9 @@ TEST_F(FmhostTest, DashIsStandardOutputAndTheReportGoesToStandardError) {
 
 TEST_F(FmhostTest, AResultInAnotherFolderWarnsOfMaterialLibrariesLeftBehind) {
   const QuadMesh panel = examples::Panel(2, 2);
-  const std::string text =
-      "mtllib here.mtl gone.mtl\n" + examples::TriangulatedObj(panel, examples::Split::kSideBySide);
+  // The library line comes after lines of other kinds and other line ends, and is indented.
+  const std::string text = "# exported\r\ng all\r \tmtllib here.mtl gone.mtl\n" +
+                           examples::TriangulatedObj(panel, examples::Split::kSideBySide);
   const std::string input = Write("in.obj", text);
   Write("here.mtl", "newmtl a\n");
   fs::create_directories(directory_ / "work" / "sub");
