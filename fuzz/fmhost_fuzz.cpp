@@ -7,7 +7,9 @@
 //   - each written face is an input face statement as it was, or the merge of two input triangles
 //     the trace names, and its corners resolve (v, vt, vn, relative indices included) to what those
 //     corners resolved to in the input, all in one form, and it ends its line as the input did;
-//   - the output reads again and goes through the same path (command, trace, writer) again.
+//   - the output reads again and goes through the same path (command, trace, writer) again;
+//   - with the document changed after the command (see Tamper), the trace refuses it, or what is
+//     written from its trace still passes every check above.
 // The command may well merge more in the output: its probe pairs polygon 0 whatever it is, so a
 // quadrangle made at polygon 0 can pair with a triangle of the new second half.
 // The command must always leave a document the trace accepts. A broken invariant prints what it
@@ -25,6 +27,7 @@
 #include "host/mesh/face_trace.h"
 #include "host/mesh/obj_reader.h"
 #include "host/mesh/obj_writer.h"
+#include "host/scene/tags.h"
 #include "host/tables/environment.h"
 #include "loaded_module.h"
 
@@ -151,13 +154,69 @@ bool NamesAVertexTwice(const mesh::Face& face) {
 
 std::string Show(std::string_view text) { return "\"" + std::string(text.substr(0, 120)) + "\""; }
 
-// Runs the command on `mesh` read from `text` and writes the result.
+// A change made to the document after the command: the trace check then meets results the real
+// command never makes, and must refuse them or describe them truly. A first line "#!" and four
+// bytes ask for one (the line is a comment: the file reads the same): the object, the polygon,
+// the corner, and what to change (low three bits) by how much (the rest, -16 to 15).
+struct Tamper {
+  bool on = false;
+  uint8_t object = 0, polygon = 0, corner = 0, what = 0;
+};
+
+Tamper TakeTamper(std::string_view text) {
+  Tamper t;
+  if (text.size() < 6 || text[0] != '#' || text[1] != '!') return t;
+  t.on = true;
+  t.object = static_cast<uint8_t>(text[2]);
+  t.polygon = static_cast<uint8_t>(text[3]);
+  t.corner = static_cast<uint8_t>(text[4]);
+  t.what = static_cast<uint8_t>(text[5]);
+  return t;
+}
+
+Vector3& CornerOf(UvwRecord& record, int corner) {
+  Vector3* corners[4] = {&record.a, &record.b, &record.c, &record.d};
+  return *corners[corner & 3];
+}
+
+void Apply(const Tamper& t, const std::vector<PolygonObject*>& objects) {
+  if (!t.on || objects.empty()) return;
+  PolygonObject& object = *objects[t.object % objects.size()];
+  std::vector<PolygonRecord>& polygons = object.Polygons();
+  auto* uvw = dynamic_cast<UvwTag*>(object.FindTag(kUvwTagType, 0));
+  if (polygons.empty() || uvw == nullptr) return;
+  const auto p = static_cast<int32_t>(t.polygon % polygons.size());
+  const auto q = static_cast<int32_t>((t.polygon + 1u + t.corner / 4u) % polygons.size());
+  const int delta = (t.what >> 3) - 16;
+  UvwRecord record = uvw->Get(p), other = uvw->Get(q);
+  Vector3& corner = CornerOf(record, t.corner);
+  int32_t* points[4] = {&polygons[p].a, &polygons[p].b, &polygons[p].c, &polygons[p].d};
+  switch (t.what & 7) {
+    case 0: *points[t.corner & 3] += delta; return;
+    case 1: corner.x += delta; break;     // another face
+    case 2: corner.y += delta; break;     // another corner
+    case 3: corner.z += delta / 4.0; break;
+    case 4: corner = CornerOf(other, t.corner >> 2); break;  // a corner another polygon has
+    case 5: record = other; break;
+    case 6:
+      std::swap(polygons[p], polygons[q]);
+      uvw->Set(q, record);
+      record = other;
+      break;
+    case 7: polygons.pop_back(); return;  // the UVW tag no longer matches
+  }
+  uvw->Set(p, record);
+}
+
+// Runs the command on `mesh` read from `text` and writes the result. With a tamper, the trace may
+// refuse the document (then `traced` is false and nothing is written).
 struct Run {
   mesh::FaceTrace trace;
   std::string output;
+  bool traced = true;
 };
 
-Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh) {
+Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh, const Tamper& tamper = {}) {
   Document& document = host.environment.ActiveDocument();
   document.Clear();
   const std::vector<PolygonObject*> objects = mesh::AddMeshObjects(mesh, document);
@@ -171,9 +230,14 @@ Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh) {
     REQUIRE(host.modules.Execute(kCommandId, &document).value_or(false),
             "the command's execute did not answer true");
   }
+  Apply(tamper, objects);
   std::string error;
-  REQUIRE(mesh::TraceFaces(mesh, objects, run.trace, error),
-          "the trace refuses what the command made: " + error);
+  run.traced = mesh::TraceFaces(mesh, objects, run.trace, error);
+  if (!run.traced && tamper.on) {
+    document.Clear();
+    return run;
+  }
+  REQUIRE(run.traced, "the trace refuses what the command made: " + error);
   const bool written = mesh::WriteEditedObj(
       text, mesh, run.trace, [&](std::string_view piece) { run.output.append(piece); return true; },
       error);
@@ -275,5 +339,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           "the output does not read again: " + error);
   const Run second = RunCommand(host, run.output, again);
   Check(run.output, again, second);
+
+  const Tamper tamper = TakeTamper(text);
+  if (tamper.on) {
+    const Run tampered = RunCommand(host, text, mesh, tamper);
+    if (tampered.traced) Check(text, mesh, tampered);
+  }
   return 0;
 }
