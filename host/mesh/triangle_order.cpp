@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cstddef>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 namespace fm::host::mesh {
@@ -23,11 +22,20 @@ uint64_t EdgeKey(int32_t from, int32_t to) {
 }
 
 // Every directed edge of the object's triangles, with the one triangle that has it (kMany where
-// several do: such an edge decides nothing).
+// several do: such an edge decides nothing). An open-addressing table: a big object's edges are
+// looked up a few times each, and a node per edge would cost more than the whole recognition.
 class EdgeOwners {
  public:
   explicit EdgeOwners(const std::vector<PolygonRecord>& polygons) {
-    owners_.reserve(polygons.size() * 3);
+    size_t triangles = 0;
+    for (const PolygonRecord& p : polygons) triangles += IsLiveTriangle(p) ? 1 : 0;
+    size_t capacity = 16;
+    while (capacity < triangles * 3 * 2) capacity *= 2;  // at most half full
+    shift_ = 64;
+    for (size_t c = capacity; c > 1; c >>= 1) --shift_;
+    mask_ = capacity - 1;
+    keys_.assign(capacity, 0);
+    owners_.assign(capacity, kNone);
     for (uint32_t i = 0; i < polygons.size(); ++i) {
       const PolygonRecord& p = polygons[i];
       if (!IsLiveTriangle(p)) continue;
@@ -44,15 +52,35 @@ class EdgeOwners {
   }
 
  private:
+  size_t Slot(uint64_t key) const {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+  }
+  // An empty slot holds kNone as its owner; every stored owner is a face index or kMany.
   void Add(int32_t from, int32_t to, uint32_t face) {
-    auto [it, added] = owners_.emplace(EdgeKey(from, to), face);
-    if (!added && it->second != face) it->second = kMany;
+    const uint64_t key = EdgeKey(from, to);
+    for (size_t s = Slot(key);; s = (s + 1) & mask_) {
+      if (owners_[s] == kNone) {
+        keys_[s] = key;
+        owners_[s] = face;
+        return;
+      }
+      if (keys_[s] == key) {
+        if (owners_[s] != face) owners_[s] = kMany;
+        return;
+      }
+    }
   }
   uint32_t Find(int32_t from, int32_t to) const {
-    const auto it = owners_.find(EdgeKey(from, to));
-    return it == owners_.end() ? kNone : it->second;
+    const uint64_t key = EdgeKey(from, to);
+    for (size_t s = Slot(key);; s = (s + 1) & mask_) {
+      if (owners_[s] == kNone) return kNone;
+      if (keys_[s] == key) return owners_[s];
+    }
   }
-  std::unordered_map<uint64_t, uint32_t> owners_;
+  unsigned shift_ = 60;
+  size_t mask_ = 15;
+  std::vector<uint64_t> keys_;
+  std::vector<uint32_t> owners_;
 };
 
 struct Run {
