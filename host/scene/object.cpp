@@ -42,11 +42,27 @@ PolygonObject::PolygonObject(std::string name) : Object(kPolygonObjectType, std:
 
 bool PolygonObject::Resize(int32_t points, int32_t polygons) {
   if (points < 0 || polygons < 0) return false;
-  points_.resize(static_cast<size_t>(points));
-  polygons_.resize(static_cast<size_t>(polygons));
+  // An unchanged count leaves the array alone, so that an array shared with an undo record is not
+  // copied for nothing.
+  if (points_.Get().size() != static_cast<size_t>(points)) points_.Resize(static_cast<size_t>(points));
+  if (polygons_.Get().size() != static_cast<size_t>(polygons)) {
+    polygons_.Resize(static_cast<size_t>(polygons));
+  }
   polygonSelection_.Truncate(polygons);
   for (const auto& tag : Tags()) tag->FollowResize(points, polygons);
   return true;
+}
+
+Vector3* PolygonObject::LendPoints() {
+  std::vector<Vector3>& points = points_.Mutable();
+  lentPoints_ = points.empty() ? nullptr : points.data();
+  return points.empty() ? nullptr : points.data();
+}
+
+PolygonRecord* PolygonObject::LendPolygons() {
+  std::vector<PolygonRecord>& polygons = polygons_.Mutable();
+  lentPolygons_ = polygons.empty() ? nullptr : polygons.data();
+  return polygons.empty() ? nullptr : polygons.data();
 }
 
 UvwTag& PolygonObject::AddUvwTag(std::string name) {
@@ -59,16 +75,18 @@ SelectionTag& PolygonObject::AddPolygonSelectionTag(std::string name) {
 
 ObjectState PolygonObject::Capture() const {
   ObjectState state = Object::Capture();
-  state.points = points_;
-  state.polygons = polygons_;
+  const bool pointsLent = lentPoints_ != nullptr && lentPoints_ == points_.Get().data();
+  const bool polygonsLent = lentPolygons_ != nullptr && lentPolygons_ == polygons_.Get().data();
+  state.points = pointsLent ? points_.Copy() : points_.Share();
+  state.polygons = polygonsLent ? polygons_.Copy() : polygons_.Share();
   state.polygonSelection = polygonSelection_;
   return state;
 }
 
 void PolygonObject::Restore(const ObjectState& state) {
   Object::Restore(state);
-  points_ = state.points;
-  polygons_ = state.polygons;
+  points_.Adopt(state.points);
+  polygons_.Adopt(state.polygons);
   polygonSelection_ = state.polygonSelection;
 }
 

@@ -11,6 +11,7 @@
 #include "host/scene/node.h"
 #include "host/scene/records.h"
 #include "host/scene/selection.h"
+#include "host/scene/shared_array.h"
 #include "host/scene/tags.h"
 
 namespace fm::host {
@@ -18,10 +19,11 @@ namespace fm::host {
 class Document;
 
 // The state an undo step brings back: geometry, polygon selection and the data of every tag the
-// object carried when it was captured.
+// object carried when it was captured. Points and polygons are shared with the object for as long
+// as it leaves them alone (null for an object without them).
 struct ObjectState {
-  std::vector<Vector3> points;
-  std::vector<PolygonRecord> polygons;
+  SharedArray<Vector3>::Shared points;
+  SharedArray<PolygonRecord>::Shared polygons;
   Selection polygonSelection;
   std::vector<std::pair<Tag*, std::unique_ptr<Tag>>> tags;  // the live tag and a copy of its data
 };
@@ -71,15 +73,23 @@ class PolygonObject : public Object {
  public:
   explicit PolygonObject(std::string name);
 
-  std::vector<Vector3>& Points() { return points_; }
-  const std::vector<Vector3>& Points() const { return points_; }
-  std::vector<PolygonRecord>& Polygons() { return polygons_; }
-  const std::vector<PolygonRecord>& Polygons() const { return polygons_; }
+  // The writable arrays are for use at once: an undo capture shares them with the object until
+  // the next call here, so a reference kept across a capture would change the captured state.
+  std::vector<Vector3>& Points() { return points_.Mutable(); }
+  const std::vector<Vector3>& Points() const { return points_.Get(); }
+  std::vector<PolygonRecord>& Polygons() { return polygons_.Mutable(); }
+  const std::vector<PolygonRecord>& Polygons() const { return polygons_.Get(); }
+
+  // The first record of the points / polygons for a caller that writes through it later (a
+  // module), null when there are none. A capture taken while the array is still the lent one
+  // copies it instead of sharing it, since writes through the pointer cannot be seen.
+  Vector3* LendPoints();
+  PolygonRecord* LendPolygons();
   Selection& PolygonSelection() { return polygonSelection_; }
   const Selection& PolygonSelection() const { return polygonSelection_; }
 
-  int32_t PointCount() const override { return static_cast<int32_t>(points_.size()); }
-  int32_t PolygonCount() const override { return static_cast<int32_t>(polygons_.size()); }
+  int32_t PointCount() const override { return static_cast<int32_t>(points_.Get().size()); }
+  int32_t PolygonCount() const override { return static_cast<int32_t>(polygons_.Get().size()); }
 
   // Sets the element counts, keeping the first records of the points, the polygons and every
   // per-element tag and zero-filling new ones; selections forget indices beyond the new counts.
@@ -94,8 +104,11 @@ class PolygonObject : public Object {
   void Restore(const ObjectState& state) override;
 
  private:
-  std::vector<Vector3> points_;
-  std::vector<PolygonRecord> polygons_;
+  SharedArray<Vector3> points_;
+  SharedArray<PolygonRecord> polygons_;
+  // The arrays' first records as last lent; a capture copies an array whose records are still there.
+  const void* lentPoints_ = nullptr;
+  const void* lentPolygons_ = nullptr;
   Selection polygonSelection_;
 };
 

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fm::host {
 
 void Tag::FollowResize(int32_t, int32_t) {}
@@ -76,21 +80,66 @@ void VariableTag::Restore(const Tag& saved) {
 
 namespace {
 
-constexpr double kCompactFaces = double(uint32_t{1} << 30);
-
-// Whole numbers only, and +0.0 rather than -0.0, so that unpacking gives back the same bytes.
-bool PackCorner(const Vector3& v, uint32_t& out) {
-  if (!(v.x >= 0.0 && v.x < kCompactFaces && v.y >= 0.0 && v.y < 4.0)) return false;
-  const auto face = static_cast<uint32_t>(v.x);
-  const auto corner = static_cast<uint32_t>(v.y);
-  if (static_cast<double>(face) != v.x || static_cast<double>(corner) != v.y) return false;
-  if (std::signbit(v.x) || std::signbit(v.y) || std::bit_cast<uint64_t>(v.z) != 0) return false;
+// One corner of a UvwRecord's bytes (`in` points at its x); false when it is not of the form
+// (f, k, 0). Whole numbers only, and +0.0 rather than -0.0, so that unpacking gives back the same
+// bytes: comparing the bits of the number made back from the integer rejects -0.0, fractions and
+// NaN at once.
+inline bool PackCorner(const uint8_t* in, uint32_t& out) {
+#if defined(__SSE2__)
+  const __m128d xy = _mm_loadu_pd(reinterpret_cast<const double*>(in));
+  // Out of range and NaN convert to 0x80000000, which the range test below refuses.
+  const __m128i whole = _mm_cvttpd_epi32(xy);
+  const __m128i back = _mm_castpd_si128(_mm_cvtepi32_pd(whole));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(back, _mm_castpd_si128(xy))) != 0xffff) return false;
+  const auto face = static_cast<uint32_t>(_mm_cvtsi128_si32(whole));
+  const auto corner = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)));
+  uint64_t z;
+  std::memcpy(&z, in + 16, sizeof z);
+  if (face >= (uint32_t{1} << 30) || corner >= 4 || z != 0) return false;
   out = face << 2 | corner;
   return true;
+#else
+  constexpr double kCompactFaces = double(uint32_t{1} << 30);
+  double v[3];
+  std::memcpy(v, in, sizeof v);
+  if (!(v[0] >= 0.0 && v[0] < kCompactFaces && v[1] >= 0.0 && v[1] < 4.0)) return false;
+  const auto face = static_cast<uint32_t>(v[0]);
+  const auto corner = static_cast<uint32_t>(v[1]);
+  if (std::bit_cast<uint64_t>(static_cast<double>(face)) != std::bit_cast<uint64_t>(v[0]) ||
+      std::bit_cast<uint64_t>(static_cast<double>(corner)) != std::bit_cast<uint64_t>(v[1]) ||
+      std::bit_cast<uint64_t>(v[2]) != 0) {
+    return false;
+  }
+  out = face << 2 | corner;
+  return true;
+#endif
 }
 
-Vector3 UnpackCorner(uint32_t packed) {
-  return Vector3{static_cast<double>(packed >> 2), static_cast<double>(packed & 3u), 0.0};
+// Writes four packed corners as a UvwRecord's bytes at `out`.
+inline void UnpackRecord(const uint32_t (&corner)[4], uint8_t* out) {
+#if defined(__SSE2__)
+  const __m128i packed = _mm_loadu_si128(reinterpret_cast<const __m128i*>(corner));
+  const __m128i faces = _mm_srli_epi32(packed, 2);
+  const __m128i corners = _mm_and_si128(packed, _mm_set1_epi32(3));
+  const __m128i low = _mm_unpacklo_epi32(faces, corners);   // f0 k0 f1 k1
+  const __m128i high = _mm_unpackhi_epi32(faces, corners);  // f2 k2 f3 k3
+  const __m128d zero = _mm_setzero_pd();
+  auto* d = reinterpret_cast<double*>(out);
+  _mm_storeu_pd(d + 0, _mm_cvtepi32_pd(low));
+  _mm_storeu_pd(d + 3, _mm_cvtepi32_pd(_mm_srli_si128(low, 8)));
+  _mm_storeu_pd(d + 6, _mm_cvtepi32_pd(high));
+  _mm_storeu_pd(d + 9, _mm_cvtepi32_pd(_mm_srli_si128(high, 8)));
+  _mm_store_sd(d + 2, zero);
+  _mm_store_sd(d + 5, zero);
+  _mm_store_sd(d + 8, zero);
+  _mm_store_sd(d + 11, zero);
+#else
+  for (int k = 0; k < 4; ++k) {
+    const double v[3] = {static_cast<double>(corner[k] >> 2), static_cast<double>(corner[k] & 3u),
+                         0.0};
+    std::memcpy(out + k * sizeof(Vector3), v, sizeof v);
+  }
+#endif
 }
 
 }  // namespace
@@ -100,25 +149,22 @@ UvwTag::UvwTag(int32_t polygons, std::string name)
   UvwTag::SetCount(polygons);
 }
 
-bool UvwTag::Pack(const UvwRecord& record, CompactRecord& out) {
-  return PackCorner(record.a, out.corner[0]) && PackCorner(record.b, out.corner[1]) &&
-         PackCorner(record.c, out.corner[2]) && PackCorner(record.d, out.corner[3]);
+bool UvwTag::Pack(const void* in, CompactRecord& out) {
+  const auto* bytes = static_cast<const uint8_t*>(in);
+  return PackCorner(bytes, out.corner[0]) && PackCorner(bytes + 24, out.corner[1]) &&
+         PackCorner(bytes + 48, out.corner[2]) && PackCorner(bytes + 72, out.corner[3]);
 }
 
-UvwRecord UvwTag::Unpack(const CompactRecord& record) {
-  return UvwRecord{UnpackCorner(record.corner[0]), UnpackCorner(record.corner[1]),
-                   UnpackCorner(record.corner[2]), UnpackCorner(record.corner[3])};
+void UvwTag::Unpack(const CompactRecord& record, void* out) {
+  UnpackRecord(record.corner, static_cast<uint8_t*>(out));
 }
 
 void UvwTag::ToBytes() const {
   if (!compact_) return;
   std::vector<uint8_t>& bytes = StoredBytes();
   bytes.resize(records_.size() * sizeof(UvwRecord));
-  for (size_t i = 0; i < records_.size(); ++i) {
-    const UvwRecord record = Unpack(records_[i]);
-    std::memcpy(bytes.data() + i * sizeof(UvwRecord), &record, sizeof record);
-  }
-  std::vector<CompactRecord>().swap(records_);
+  for (size_t i = 0; i < records_.size(); ++i) Unpack(records_[i], bytes.data() + i * sizeof(UvwRecord));
+  records_.clear();
   compact_ = false;
 }
 
@@ -137,17 +183,18 @@ bool UvwTag::Set(int32_t index, const UvwRecord& record) { return Write(index, &
 bool UvwTag::Read(int32_t index, void* out) const {
   if (!compact_) return VariableTag::Read(index, out);
   if (index < 0 || static_cast<size_t>(index) >= records_.size()) return false;
-  const UvwRecord record = Unpack(records_[static_cast<size_t>(index)]);
-  std::memcpy(out, &record, sizeof record);
+  Unpack(records_[static_cast<size_t>(index)], out);
   return true;
 }
 
 bool UvwTag::Write(int32_t index, const void* in) {
   if (index < 0 || index >= Count()) return false;
   if (compact_) {
-    UvwRecord record;
-    std::memcpy(&record, in, sizeof record);
-    if (Pack(record, records_[static_cast<size_t>(index)])) return true;
+    CompactRecord packed;
+    if (Pack(in, packed)) {
+      records_.Writable(static_cast<size_t>(index)) = packed;
+      return true;
+    }
     ToBytes();
   }
   return VariableTag::Write(index, in);
@@ -156,7 +203,7 @@ bool UvwTag::Write(int32_t index, const void* in) {
 void UvwTag::Append(const UvwRecord& record) {
   if (compact_) {
     CompactRecord packed;
-    if (Pack(record, packed)) {
+    if (Pack(&record, packed)) {
       records_.push_back(packed);
       return;
     }
@@ -201,7 +248,7 @@ void UvwTag::Restore(const Tag& saved) {
     std::vector<uint8_t>().swap(StoredBytes());
   } else {
     StoredBytes() = data->StoredBytes();
-    std::vector<CompactRecord>().swap(records_);
+    records_.clear();
   }
 }
 

@@ -10,6 +10,7 @@
 #include "host/scene/node.h"
 #include "host/scene/records.h"
 #include "host/scene/selection.h"
+#include "host/scene/shared_chunks.h"
 
 namespace fm::host {
 
@@ -85,7 +86,9 @@ class VariableTag : public Tag {
 // 0 <= k < 4 (fmhost's corner origins, and zeroed records) are kept as one 32-bit number per corner,
 // a sixth of the doubles' size; Get, Read and Count give them exactly as written. The first record
 // written that does not fit, or any call for the plain bytes, turns the tag into plain UvwRecords
-// for good (a Restore from a copy taken before puts the compact form back).
+// for good (a Restore from a copy taken before puts the compact form back). In the compact form a
+// copy (Clone, and so an undo capture) shares the records with the tag, and a write copies only
+// the chunk of records it lands in.
 class UvwTag : public VariableTag {
  public:
   explicit UvwTag(int32_t polygons = 0, std::string name = {});
@@ -111,13 +114,14 @@ class UvwTag : public VariableTag {
   struct CompactRecord {
     uint32_t corner[4];  // face << 2 | corner
   };
-  static bool Pack(const UvwRecord& record, CompactRecord& out);
-  static UvwRecord Unpack(const CompactRecord& record);
+  // `in` / `out`: the bytes of one UvwRecord.
+  static bool Pack(const void* in, CompactRecord& out);
+  static void Unpack(const CompactRecord& record, void* out);
 
   void ToBytes() const override;
 
   mutable bool compact_ = true;
-  mutable std::vector<CompactRecord> records_;
+  mutable SharedChunks<CompactRecord> records_;
 };
 
 // A named selection of points or polygons (type 5673 for polygons).

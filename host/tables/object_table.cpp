@@ -29,10 +29,10 @@ void* ObjectTagDataWritable(void* object, int32_t type, int32_t /*zero*/) {
   Object* o = AsObject(object, "ObjectTagDataWritable");
   if (!o) return nullptr;
   if (auto* p = dynamic_cast<PolygonObject*>(o)) {
-    if (type == kPointDataType) return p->Points().empty() ? nullptr : p->Points().data();
+    if (type == kPointDataType) return p->LendPoints();
     if (type == kPolygonDataType) {
       if (CurrentEnvironment().Faults().nullPolygonArray) return nullptr;
-      return p->Polygons().empty() ? nullptr : p->Polygons().data();
+      return p->LendPolygons();
     }
   }
   VariableTag* records = TagRecords(*o, type);

@@ -73,6 +73,9 @@ TEST(UvwTagCompactForm, AValueItCannotHoldTurnsTheTagIntoPlainRecordsLosingNothi
       {"a w of its own", {0, 0, 1}},
       {"not a number", {nan, 0, 0}},
       {"an infinite corner", {0, std::numeric_limits<double>::infinity(), 0}},
+      {"a face beyond 32 bits", {5e9, 0, 0}},
+      {"the most negative 32-bit face", {-2147483648.0, 0, 0}},
+      {"a negative corner", {0, -1, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -151,5 +151,60 @@ TEST(UndoHistory, AStepOutsideAGroupBecomesItsOwnGroup) {
   EXPECT_EQ(Bytes(a), before);
 }
 
+// A module takes the array pointers first and announces the change after; its writes through them
+// must not reach what the undo keeps.
+TEST(UndoHistory, WritesThroughArraysLentBeforeTheCaptureAreUndone) {
+  Document document;
+  PolygonObject& a = Mesh(document, "a", 5);
+  const std::string before = Bytes(a);
+  Vector3* points = a.LendPoints();
+  PolygonRecord* polygons = a.LendPolygons();
+  ASSERT_NE(points, nullptr);
+  ASSERT_NE(polygons, nullptr);
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  points[1] = {7, 7, 7};
+  polygons[2] = {0, 0, 0, 0};
+  a.Resize(a.PointCount(), 3);
+  undo.End();
+  ASSERT_NE(Bytes(a), before);
+  EXPECT_TRUE(undo.Undo());
+  EXPECT_EQ(Bytes(a), before);
+}
+
+// Records kept in the compact form span several chunks here, so that a change in one chunk, a cut
+// inside another and growth beyond all of them are each undone.
+TEST(UndoHistory, RestoresACompactUvwTagOfManyRecordsEveryOne) {
+  Document document;
+  PolygonObject& a = document.AddPolygonObject("many");
+  UvwTag& uvw = a.AddUvwTag();
+  constexpr int32_t kCount = 150000;
+  const auto origin = [](int32_t i) {
+    const auto corner = [&](double k) { return Vector3{double(i), k, 0}; };
+    return UvwRecord{corner(0), corner(1), corner(2), corner(2)};
+  };
+  for (int32_t i = 0; i < kCount; ++i) {
+    a.Polygons().push_back({0, 0, 0, 0});
+    uvw.Append(origin(i));
+  }
+  ASSERT_TRUE(uvw.Compact());
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  uvw.Set(5, origin(9));
+  uvw.Set(kCount - 1, origin(1));
+  a.Resize(0, 70000);
+  a.Resize(0, 200000);
+  uvw.Set(199999, origin(3));
+  undo.End();
+  EXPECT_TRUE(undo.Undo());
+  EXPECT_TRUE(uvw.Compact());
+  ASSERT_EQ(uvw.Count(), kCount);
+  int32_t differing = 0;
+  for (int32_t i = 0; i < kCount; ++i) differing += uvw.Get(i) == origin(i) ? 0 : 1;
+  EXPECT_EQ(differing, 0);
+}
+
 }  // namespace
 }  // namespace fm::host

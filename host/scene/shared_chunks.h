@@ -1,0 +1,107 @@
+#pragma once
+// An array of plain records kept in chunks that copies of the array share until one side writes.
+//
+// Copying the array (an undo capture, a tag clone) copies one pointer per chunk; the first write
+// into a shared chunk copies that chunk alone. An undo record of an array whose records are
+// rewritten in one region and cut off after it therefore costs the chunks that region spans, not
+// the whole array. Chunks are shared only between copies of the array, never handed out, so no
+// pointer into a chunk outlives a write.
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace fm::host {
+
+template <typename T>
+class SharedChunks {
+ public:
+  // Records per chunk: large enough that the chunk table is small next to the records, small
+  // enough that a write into a shared array copies little it does not change.
+  static constexpr size_t kChunkShift = 16;
+  static constexpr size_t kChunkSize = size_t{1} << kChunkShift;
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  const T& operator[](size_t index) const {
+    return (*chunks_[index >> kChunkShift])[index & (kChunkSize - 1)];
+  }
+
+  // The record, after making its chunk this array's own.
+  T& Writable(size_t index) {
+    return Own(chunks_[index >> kChunkShift])[index & (kChunkSize - 1)];
+  }
+
+  // Room for `count` records is set aside in each chunk as it is started, so that appending up to
+  // `count` records allocates every chunk once and no more than it needs.
+  void reserve(size_t count) {
+    if (count > reserved_) reserved_ = count;
+    chunks_.reserve(ChunksFor(reserved_));
+  }
+
+  void push_back(const T& record) {
+    if (size_ % kChunkSize == 0) {
+      chunks_.push_back(NewChunk());
+    }
+    Own(chunks_.back()).push_back(record);
+    ++size_;
+  }
+
+  // New records are copies of `fill`; dropped chunks are let go without being copied, and a shared
+  // chunk that is cut short is copied only up to the new end.
+  void resize(size_t count, const T& fill) {
+    if (count < size_) {
+      chunks_.resize(ChunksFor(count));
+      if (!chunks_.empty()) {
+        std::shared_ptr<Chunk>& last = chunks_.back();
+        const size_t keep = count - (chunks_.size() - 1) * kChunkSize;
+        if (last.use_count() > 1) {
+          last = std::make_shared<Chunk>(last->begin(), last->begin() + static_cast<ptrdiff_t>(keep));
+        } else {
+          last->resize(keep);
+        }
+      }
+      size_ = count;
+      return;
+    }
+    while (size_ < count) {
+      if (size_ % kChunkSize == 0) chunks_.push_back(NewChunk());
+      Chunk& last = Own(chunks_.back());
+      const size_t add = std::min(kChunkSize - size_ % kChunkSize, count - size_);
+      last.insert(last.end(), add, fill);
+      size_ += add;
+    }
+  }
+
+  // Lets go of every record and every reservation.
+  void clear() {
+    std::vector<std::shared_ptr<Chunk>>().swap(chunks_);
+    size_ = 0;
+    reserved_ = 0;
+  }
+
+ private:
+  using Chunk = std::vector<T>;
+
+  static size_t ChunksFor(size_t count) { return (count + kChunkSize - 1) / kChunkSize; }
+
+  static Chunk& Own(std::shared_ptr<Chunk>& chunk) {
+    if (chunk.use_count() > 1) chunk = std::make_shared<Chunk>(*chunk);
+    return *chunk;
+  }
+
+  std::shared_ptr<Chunk> NewChunk() const {
+    auto chunk = std::make_shared<Chunk>();
+    const size_t ahead = reserved_ > size_ ? reserved_ - size_ : 1;
+    chunk->reserve(std::min(kChunkSize, ahead));
+    return chunk;
+  }
+
+  std::vector<std::shared_ptr<Chunk>> chunks_;
+  size_t size_ = 0;
+  size_t reserved_ = 0;  // how many records the appends are expected to reach
+};
+
+}  // namespace fm::host
