@@ -288,11 +288,15 @@ int Run(const Options& options, Streams& streams) {
         ordersRead[o] = readings[o].layout == PairLayout::kHalves
                             ? "the file's order: the first half with the second"
                             : "the file's order: each triangle with the next";
-        continue;
+        // A layout that merges every triangle is the file's; one that leaves triangles may have
+        // been read from a pair at polygon 0 by chance, in an order that pairs otherwise.
+        if (options.order == FaceOrder::kFile || mesh::CommandMergesEveryTriangle(object->Polygons()))
+          continue;
       }
-      // The command finds no layout in the file's order: see whether the order is one that
-      // triangulating tools write, which the object can be handed over in so that the command
-      // reads its pairs. Only the order changes; the command still makes every merge.
+      // See whether the order is one that triangulating tools write, which the object can be
+      // handed over in so that the command reads its pairs (where the file's order gives a layout,
+      // only when the recognised order pairs more). Only the order changes; the command still makes
+      // every merge.
       mesh::TriangleOrderResult found = mesh::RecogniseTriangleOrder(
           object->Polygons(), mesh::MaterialRunIds(input.objects[o]));
       const bool recognised = found.order == mesh::TriangleOrder::kRecognised;
@@ -302,6 +306,8 @@ int Run(const Options& options, Streams& streams) {
         reordered[o] = true;
         readings[o] = ReadPairLayout(object->Polygons());
         ordersRead[o] = found.description;
+      } else if (readings[o].layout != PairLayout::kNone) {
+        continue;  // the file's layout stays, as read above
       } else if (recognised) {
         ordersRead[o] = "the file's order";
         orderHints[o] = "faces ordered with " + found.description +

@@ -88,17 +88,51 @@ struct Run {
   uint32_t end = 0;
 };
 
-// The triangles in [low, high) that the second triangle `s` pairs with, ascending, at most three;
-// false when an edge of it is shared by several triangles (the order then decides nothing).
+// Which of the nine ways two triangles can run against each other a pair takes: the first
+// triangle's edge the command merges across (0: a->b, 1: b->c, 2: c->a) times three plus the
+// partner's edge on it (0: pa->pb, 1: pb->pc, 2: pc->pa); -1 when they do not pair. A triangulating
+// tool splits every quad alike, so its true pairs take one or two of these ways, while a triangle
+// that merely borders a second triangle takes whichever its own corners give.
+int PairWay(const PolygonRecord& first, const PolygonRecord& partner) {
+  if ((partner.a == 0 && partner.b == 0) || partner.c != partner.d) return -1;
+  const int32_t corners[3] = {first.a, first.b, first.c};
+  for (int k = 0; k < 3; ++k) {
+    const int32_t from = corners[k];
+    const int32_t to = corners[(k + 1) % 3];
+    int edge = -1;
+    int32_t apex = -1;
+    if (partner.b == from && partner.a == to) {
+      edge = 0;
+      apex = partner.c;
+    } else if (partner.c == from && partner.b == to) {
+      edge = 1;
+      apex = partner.a;
+    } else if (partner.a == from && partner.c == to) {
+      edge = 2;
+      apex = partner.b;
+    } else {
+      continue;
+    }
+    if (apex >= 0) return k * 3 + edge;
+  }
+  return -1;
+}
+
+constexpr uint16_t kEveryWay = 0x1FF;
+
+// The triangles in [low, high) that the second triangle `s` pairs with in one of the `ways` (a bit
+// per PairWay), ascending, at most three; false when an edge of it is shared by several triangles
+// (the order then decides nothing).
 bool PartnersIn(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, uint32_t s,
-                uint32_t low, uint32_t high, uint32_t out[3], int& count) {
+                uint32_t low, uint32_t high, uint16_t ways, uint32_t out[3], int& count) {
   uint32_t owners[3];
   edges.Against(polygons[s], owners);
   count = 0;
   for (const uint32_t c : owners) {
     if (c == kMany) return false;
     if (c == kNone || c < low || c >= high) continue;
-    if (!FormsTrianglePair(polygons[c], polygons[s])) continue;
+    const int way = PairWay(polygons[c], polygons[s]);
+    if (way < 0 || (ways & (1u << way)) == 0) continue;
     bool seen = false;
     for (int k = 0; k < count; ++k) seen = seen || out[k] == c;
     if (!seen) out[count++] = c;
@@ -107,40 +141,64 @@ bool PartnersIn(const std::vector<PolygonRecord>& polygons, const EdgeOwners& ed
   return true;
 }
 
-// Pairs the run's polygons from `split` on, in order, with triangles before it in the same order.
-// The pairing that takes the earliest partner for each second triangle and the one that takes the
-// latest enclose every other; only when the two are the same is the pairing the order's only one.
-// Otherwise (a triangle that was never a quad shares an edge with a second triangle, or the order
-// is not quite this one) the order does not say which quads there were, and nothing is paired.
-// Writes `partner` and returns the pairs made; -1 when there is no pairing, -2 when there are several.
-int64_t MatchSeconds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
-                     uint32_t split, std::vector<int64_t>& partner) {
+// The pairings of the run's polygons from `split` on, in order, with triangles before it in the
+// same order, taking only the `ways` given: the one that takes the earliest partner for each second
+// triangle and the one that takes the latest. They enclose every other pairing, so where the two
+// agree every pairing agrees. False when there is no such pairing.
+bool Bounds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
+            uint32_t split, uint16_t ways, std::vector<uint32_t>& earliest,
+            std::vector<uint32_t>& latest) {
   const uint32_t count = run.end - split;
-  std::vector<uint32_t> earliest(count);
+  earliest.assign(count, kNone);
+  latest.assign(count, kNone);
   uint32_t found[3];
   int candidates = 0;
   uint32_t low = run.begin;
   for (uint32_t k = 0; k < count; ++k) {
     const uint32_t s = split + k;
-    if (!IsLiveTriangle(polygons[s]) || !PartnersIn(polygons, edges, s, low, split, found, candidates) ||
-        candidates == 0)
-      return -1;
+    if (!IsLiveTriangle(polygons[s]) ||
+        !PartnersIn(polygons, edges, s, low, split, ways, found, candidates) || candidates == 0)
+      return false;
     earliest[k] = found[0];
     low = found[0] + 1;
   }
   uint32_t high = split;
   for (uint32_t k = count; k-- > 0;) {
-    const uint32_t s = split + k;
-    PartnersIn(polygons, edges, s, run.begin, high, found, candidates);
-    if (candidates == 0) return -1;  // cannot happen when the earliest pairing exists
-    high = found[candidates - 1];
-    if (high != earliest[k]) return -2;
+    PartnersIn(polygons, edges, split + k, run.begin, high, ways, found, candidates);
+    if (candidates == 0) return false;  // cannot happen when the earliest pairing exists
+    high = latest[k] = found[candidates - 1];
   }
+  return true;
+}
+
+// Pairs the run's polygons from `split` on with triangles before them, where the order says which.
+// Every second triangle must pair, in order, in some way; -1 when none can. Where a triangle that
+// was never a quad, or a first triangle whose second is missing, borders a second triangle, the
+// order alone allows several pairings. The ways of the pairs that every pairing makes are then
+// taken as the tool's ways of splitting a quad, and the pairings in those ways alone decide the
+// rest. What they still leave open stays unpaired rather than risk a quad that never was.
+// Writes `partner` and returns the pairs made.
+int64_t MatchSeconds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
+                     uint32_t split, std::vector<int64_t>& partner) {
+  std::vector<uint32_t> earliest, latest;
+  if (!Bounds(polygons, edges, run, split, kEveryWay, earliest, latest)) return -1;
+  const uint32_t count = run.end - split;
+  uint16_t ways = 0;
+  for (uint32_t k = 0; k < count; ++k)
+    if (earliest[k] == latest[k]) ways |= 1u << PairWay(polygons[earliest[k]], polygons[split + k]);
+  std::vector<uint32_t> wayEarliest, wayLatest;
+  if (ways != 0 && Bounds(polygons, edges, run, split, ways, wayEarliest, wayLatest)) {
+    earliest.swap(wayEarliest);
+    latest.swap(wayLatest);
+  }
+  int64_t pairs = 0;
   for (uint32_t k = 0; k < count; ++k) {
+    if (earliest[k] != latest[k]) continue;
     partner[earliest[k]] = split + k;
     partner[split + k] = earliest[k];
+    ++pairs;
   }
-  return count;
+  return pairs;
 }
 
 // Finds where the run's second triangles start and pairs them; returns the split or kNone. A run of
@@ -156,90 +214,171 @@ uint32_t RecogniseRun(const std::vector<PolygonRecord>& polygons, const EdgeOwne
     const uint32_t earlyEnd = static_cast<uint32_t>(early < j ? early : j);
     uint32_t found[3];
     int candidates = 0;
-    if (!PartnersIn(polygons, edges, j, run.begin, earlyEnd, found, candidates) ||
+    if (!PartnersIn(polygons, edges, j, run.begin, earlyEnd, kEveryWay, found, candidates) ||
         candidates == 0)
       continue;
     ++tried;
     const int64_t kept = MatchSeconds(polygons, edges, run, j, partner);
-    if (kept == -2) return kNone;  // a later split would only pick one of the pairings
-    if (kept >= 0) {
-      pairs = static_cast<uint32_t>(kept);
-      return j;
-    }
+    if (kept < 0) continue;
+    pairs = static_cast<uint32_t>(kept);
+    return j;
   }
   return kNone;
 }
 
-// The command's layout detection and merge walk, without the selection hint (fmhost hands over no
-// selection with a changed order): the merges it would make, as (first, partner) positions.
-std::vector<std::pair<uint32_t, uint32_t>> DryRun(std::vector<PolygonRecord> polygons,
-                                                  bool& adjacent) {
-  std::vector<std::pair<uint32_t, uint32_t>> merges;
+// The command's layout detection and merge walk over the polygons taken in `order` (in file order
+// when it is null), without the selection hint (fmhost hands over no selection with a changed
+// order): the layout it reads and the merges it makes, as (first, partner) positions in that order.
+// Nothing needs copying: in either walk a merged first polygon is not looked at again, and a cleared
+// partner is only ever skipped as a candidate.
+struct CommandWalk {
+  bool halves = false;
+  bool adjacent = false;
+  uint32_t count = 0;                                  // merges made
+  std::vector<std::pair<uint32_t, uint32_t>> merges;  // only when asked for
+};
+
+CommandWalk WalkAsTheCommand(const std::vector<PolygonRecord>& polygons,
+                             const std::vector<uint32_t>* order, bool listMerges) {
+  CommandWalk walk;
   const uint32_t n = static_cast<uint32_t>(polygons.size());
+  const auto at = [&](uint32_t k) -> const PolygonRecord& {
+    return polygons[order != nullptr ? (*order)[k] : k];
+  };
+  if (n < 2) return walk;
   const uint32_t half = n / 2;
-  adjacent = false;
-  if (n < 2) return merges;
-  const bool halves = FormsTrianglePair(polygons[0], polygons[half]);
-  adjacent = !halves && FormsTrianglePair(polygons[0], polygons[1]);
-  if (!halves && !adjacent) return merges;
-  const uint32_t stop = halves ? half : n - 1;
-  for (uint32_t i = 0; i < stop; ++i) {
-    const uint32_t j = halves ? i + half : i + 1;
-    if (!IsLiveTriangle(polygons[i]) || !FormsTrianglePair(polygons[i], polygons[j])) continue;
-    merges.emplace_back(i, j);
-    polygons[i].d = -1;  // no longer a triangle; its corners matter to nothing after this
-    polygons[j] = PolygonRecord{};
+  walk.halves = FormsTrianglePair(at(0), at(half));
+  walk.adjacent = !walk.halves && FormsTrianglePair(at(0), at(1));
+  const auto merge = [&](uint32_t first, uint32_t second) {
+    ++walk.count;
+    if (listMerges) walk.merges.emplace_back(first, second);
+  };
+  if (walk.halves) {
+    for (uint32_t i = 0; i < half; ++i)
+      if (IsLiveTriangle(at(i)) && FormsTrianglePair(at(i), at(i + half))) merge(i, i + half);
+  } else if (walk.adjacent) {
+    for (uint32_t i = 0; i + 1 < n; ++i) {
+      if (!IsLiveTriangle(at(i)) || !FormsTrianglePair(at(i), at(i + 1))) continue;
+      merge(i, i + 1);
+      ++i;  // the partner is cleared: skipped when its turn comes
+    }
   }
-  return merges;
+  return walk;
 }
 
-// Each recognised pair as a block (first, second) in the first's place, every other polygon in its
-// own place; an unpaired triangle is held back while the command would pair it with what follows,
-// and a pair goes first so that the command reads the adjacent layout. Empty when no such order
-// was found.
+uint32_t LiveTriangles(const std::vector<PolygonRecord>& polygons) {
+  uint32_t count = 0;
+  for (const PolygonRecord& p : polygons) count += IsLiveTriangle(p) ? 1 : 0;
+  return count;
+}
+
+// Each recognised pair as a block (first, second), the blocks in the order of their first
+// triangles, and every other polygon after the block before it in the file (those before the first
+// block after that block). The command's walk reaches each block's first triangle alive and merges
+// it with its second, and then finds the second cleared; so the polygon after a block follows no
+// live triangle. An unpaired triangle must not be followed by a triangle it pairs with, or the walk
+// would merge the two: such a polygon waits for the next place where it does not, and what is left
+// at the end goes at the start of an earlier gap. The first block is one whose first triangle does
+// not pair with the polygon in the middle, so that the command reads the adjacent layout rather
+// than the halves. Empty when no such order was found.
 std::vector<uint32_t> HandOverOrder(const std::vector<PolygonRecord>& polygons,
                                     const std::vector<int64_t>& partner) {
   const uint32_t n = static_cast<uint32_t>(polygons.size());
-  std::vector<uint32_t> order;
-  order.reserve(n);
-  std::vector<uint32_t> heldBack;  // those from heldFrom on are still to be placed
-  size_t heldFrom = 0;
-  auto conflicts = [&](uint32_t next) {
-    if (order.empty()) return false;
-    const uint32_t last = order.back();
+  std::vector<uint32_t> firsts;
+  for (uint32_t i = 0; i < n; ++i)
+    if (partner[i] > static_cast<int64_t>(i)) firsts.push_back(i);
+  if (firsts.empty()) return {};
+  // Whether the walk would merge `next` into the unpaired polygon `last`.
+  const auto merges = [&](uint32_t last, uint32_t next) {
     return partner[last] < 0 && IsLiveTriangle(polygons[last]) &&
            FormsTrianglePair(polygons[last], polygons[next]);
   };
-  uint32_t firstPair = n;
-  for (uint32_t i = 0; i < n && firstPair == n; ++i)
-    if (partner[i] > static_cast<int64_t>(i)) firstPair = i;
-  if (firstPair == n) return {};
-  auto place = [&](uint32_t i) {
-    if (partner[i] < 0) {
-      if (conflicts(i)) {
-        heldBack.push_back(i);
-      } else {
-        order.push_back(i);
+  // How many of the waiting polygons are tried for a place: each pairs with at most three
+  // triangles, so one of the first few always fits after anything but a triangle they all pair with.
+  constexpr size_t kLookAhead = 4;
+
+  std::vector<uint32_t> order;
+  order.reserve(n);
+  std::vector<uint32_t> waiting;  // unpaired, from `waitingFrom` on, in file order
+  size_t waitingFrom = 0;
+  std::vector<size_t> gapStarts;  // where each block's gap begins in `order`
+  gapStarts.reserve(firsts.size());
+  const auto fillGap = [&]() {
+    for (bool placed = true; placed && waitingFrom < waiting.size();) {
+      placed = false;
+      const size_t end = std::min(waiting.size(), waitingFrom + kLookAhead);
+      for (size_t k = waitingFrom; k < end && !placed; ++k) {
+        if (merges(order.back(), waiting[k])) continue;
+        order.push_back(waiting[k]);
+        // Keep the others in file order: the one taken moves out of the way.
+        for (size_t m = k; m > waitingFrom; --m) waiting[m] = waiting[m - 1];
+        ++waitingFrom;
+        placed = true;
       }
-      return;
     }
-    if (partner[i] < static_cast<int64_t>(i)) return;  // placed with its first
-    while (conflicts(i)) {  // move the unpaired triangle before it behind the pair
-      heldBack.push_back(order.back());
-      order.pop_back();
-    }
-    order.push_back(i);
-    order.push_back(static_cast<uint32_t>(partner[i]));
-    // The second triangle is cleared by the time the walk reaches it, so what was held back can
-    // follow it, as far as each does not pair with the next. Stopping at the first that still
-    // would keeps the whole placement linear.
-    while (heldFrom < heldBack.size() && !conflicts(heldBack[heldFrom]))
-      order.push_back(heldBack[heldFrom++]);
   };
-  place(firstPair);
-  for (uint32_t i = 0; i < n; ++i)
-    if (i != firstPair && static_cast<int64_t>(i) != partner[firstPair]) place(i);
-  order.insert(order.end(), heldBack.begin() + static_cast<std::ptrdiff_t>(heldFrom), heldBack.end());
+  size_t next = 0;  // the next unpaired polygon in file order still to be made waiting
+  const auto waitUpTo = [&](uint32_t limit) {
+    for (; next < limit; ++next)
+      if (partner[next] < 0) waiting.push_back(static_cast<uint32_t>(next));
+  };
+  for (size_t b = 0; b < firsts.size(); ++b) {
+    const uint32_t first = firsts[b];
+    waitUpTo(first);
+    if (b > 0) {
+      fillGap();
+      // The polygon before the block must not take the block's first triangle.
+      while (order.size() > gapStarts.back() && merges(order.back(), first)) {
+        waiting[--waitingFrom] = order.back();
+        order.pop_back();
+      }
+    }
+    order.push_back(first);
+    order.push_back(static_cast<uint32_t>(partner[first]));
+    gapStarts.push_back(order.size());
+  }
+  waitUpTo(n);
+  fillGap();
+  // What did not fit after the last block goes at the start of an earlier gap, one to a gap, where
+  // it does not pair with what follows.
+  std::vector<std::pair<size_t, uint32_t>> inserts;
+  size_t gap = 0;
+  for (size_t k = waitingFrom; k < waiting.size(); ++k) {
+    const uint32_t polygon = waiting[k];
+    while (gap < gapStarts.size() && gapStarts[gap] < order.size() &&
+           merges(polygon, order[gapStarts[gap]]))
+      ++gap;
+    if (gap == gapStarts.size() || gapStarts[gap] >= order.size()) return {};
+    inserts.emplace_back(gapStarts[gap++], polygon);
+  }
+  if (!inserts.empty()) {
+    std::vector<uint32_t> merged;
+    merged.reserve(n);
+    size_t at = 0;
+    for (size_t i = 0; i <= order.size(); ++i) {
+      for (; at < inserts.size() && inserts[at].first == i; ++at) merged.push_back(inserts[at].second);
+      if (i < order.size()) merged.push_back(order[i]);
+    }
+    order.swap(merged);
+  }
+  // The command tries the halves first: if the first block's first triangle pairs with the polygon
+  // in the middle, one of the next blocks changes places with it (the middle stays where it is).
+  const auto readsHalves = [&]() { return FormsTrianglePair(polygons[order[0]], polygons[order[n / 2]]); };
+  constexpr int kBlocksTried = 8;
+  int tried = 0;
+  for (size_t at = 2; at + 1 < order.size() && readsHalves() && tried < kBlocksTried; ++at) {
+    const uint32_t polygon = order[at];
+    if (partner[polygon] <= static_cast<int64_t>(polygon)) continue;  // not a block's first
+    ++tried;
+    if (at == n / 2 || at + 1 == n / 2 || merges(order[at - 1], order[0])) continue;
+    std::swap(order[0], order[at]);
+    std::swap(order[1], order[at + 1]);
+    if (readsHalves()) {
+      std::swap(order[0], order[at]);
+      std::swap(order[1], order[at + 1]);
+    }
+  }
+  if (readsHalves()) return {};
   return order;
 }
 
@@ -256,24 +395,7 @@ std::string Describe(const TriangleOrderResult& r) {
 }  // namespace
 
 bool FormsTrianglePair(const PolygonRecord& first, const PolygonRecord& partner) {
-  if ((partner.a == 0 && partner.b == 0) || partner.c != partner.d) return false;
-  const int32_t corners[3] = {first.a, first.b, first.c};
-  for (int k = 0; k < 3; ++k) {
-    const int32_t from = corners[k];
-    const int32_t to = corners[(k + 1) % 3];
-    int32_t apex = -1;
-    if (partner.b == from && partner.a == to) {
-      apex = partner.c;
-    } else if (partner.c == from && partner.b == to) {
-      apex = partner.a;
-    } else if (partner.a == from && partner.c == to) {
-      apex = partner.b;
-    } else {
-      continue;
-    }
-    if (apex >= 0) return true;
-  }
-  return false;
+  return PairWay(first, partner) >= 0;
 }
 
 std::vector<uint32_t> MaterialRunIds(const MeshObject& object) {
@@ -290,6 +412,11 @@ std::vector<uint32_t> MaterialRunIds(const MeshObject& object) {
   return ids;
 }
 
+bool CommandMergesEveryTriangle(const std::vector<PolygonRecord>& polygons) {
+  const CommandWalk walk = WalkAsTheCommand(polygons, nullptr, false);
+  return (walk.halves || walk.adjacent) && 2 * uint64_t{walk.count} >= LiveTriangles(polygons);
+}
+
 TriangleOrderResult RecogniseTriangleOrder(const std::vector<PolygonRecord>& polygons,
                                            const std::vector<uint32_t>& runIds) {
   TriangleOrderResult result;
@@ -297,15 +424,25 @@ TriangleOrderResult RecogniseTriangleOrder(const std::vector<PolygonRecord>& pol
   const uint32_t n = static_cast<uint32_t>(polygons.size());
   for (uint32_t i = 0; i < n; ++i)
     if (i == 0 || runIds[i] != runIds[i - 1]) ++result.runs;
-  bool adjacent = false;
-  if (n >= 2 && (FormsTrianglePair(polygons[0], polygons[n / 2]) ||
-                 FormsTrianglePair(polygons[0], polygons[1]))) {
-    result.order = TriangleOrder::kCommandReads;
-    result.description = FormsTrianglePair(polygons[0], polygons[n / 2])
-                             ? "the file's order: the first half with the second"
-                             : "the file's order: each triangle with the next";
-    return result;
-  }
+  // The file's order goes to the command as it is when the command reads a layout in it and, in
+  // that layout, merges every triangle, or at least as many as the recognised order would: polygon
+  // 0 may pair with polygon 1 or n/2 by chance (two neighbouring quads split along different
+  // diagonals, two triangles that never were quads), and the command then makes quads that never
+  // were across the whole object.
+  const CommandWalk file = WalkAsTheCommand(polygons, nullptr, false);
+  const bool fileReads = file.halves || file.adjacent;
+  const auto asInTheFile = [&](TriangleOrderResult kept) {
+    kept.order = TriangleOrder::kCommandReads;
+    kept.description = file.halves ? "the file's order: the first half with the second"
+                                   : "the file's order: each triangle with the next";
+    kept.pairs = 0;
+    kept.runsWithPairs = 0;
+    kept.secondsFrom = 0;
+    kept.handOver.clear();
+    kept.partner.clear();
+    return kept;
+  };
+  if (fileReads && 2 * uint64_t{file.count} >= LiveTriangles(polygons)) return asInTheFile(result);
   result.description = "no known triangle order";
   if (n < 2) return result;
 
@@ -325,17 +462,20 @@ TriangleOrderResult RecogniseTriangleOrder(const std::vector<PolygonRecord>& pol
     }
     begin = end;
   }
-  if (result.pairs == 0) return result;
+  if (result.pairs == 0 || (fileReads && result.pairs <= file.count))
+    return fileReads ? asInTheFile(result) : result;
 
   std::vector<uint32_t> order = HandOverOrder(polygons, partner);
-  std::vector<PolygonRecord> handed;
-  handed.reserve(n);
-  for (const uint32_t i : order) handed.push_back(polygons[i]);
-  const auto merges = DryRun(std::move(handed), adjacent);
-  bool exact = adjacent && order.size() == n && merges.size() == result.pairs;
-  for (size_t k = 0; exact && k < merges.size(); ++k)
-    exact = partner[order[merges[k].first]] == static_cast<int64_t>(order[merges[k].second]);
+  bool exact = order.size() == n;
+  if (exact) {
+    const CommandWalk handed = WalkAsTheCommand(polygons, &order, true);
+    exact = handed.adjacent && handed.count == result.pairs;
+    for (size_t k = 0; exact && k < handed.merges.size(); ++k)
+      exact = partner[order[handed.merges[k].first]] ==
+              static_cast<int64_t>(order[handed.merges[k].second]);
+  }
   if (!exact) {
+    if (fileReads) return asInTheFile(result);
     result.pairs = 0;
     result.runsWithPairs = 0;
     result.description = "second triangles after the first ones, but no order the command reads";

@@ -28,7 +28,7 @@ namespace fm::host::mesh {
 bool FormsTrianglePair(const PolygonRecord& first, const PolygonRecord& partner);
 
 enum class TriangleOrder {
-  kCommandReads,   // polygon 0 already pairs with n/2 or 1: handed over as it is
+  kCommandReads,   // polygon 0 already pairs with n/2 or 1, and the pairs that gives are kept
   kRecognised,     // handed over in `handOver` order
   kNotRecognised,  // handed over as it is, and the command finds no layout
 };
@@ -48,6 +48,10 @@ struct TriangleOrderResult {
 
 // Per face of `object`, the material run it lies in (0 for its first run, counting up).
 std::vector<uint32_t> MaterialRunIds(const MeshObject& object);
+
+// Whether the command, reading the layout it finds in the file's order, merges every live triangle of
+// the object (nothing better can be found then). One pass, without allocating.
+bool CommandMergesEveryTriangle(const std::vector<PolygonRecord>& polygons);
 
 // `polygons`: one object's polygons in file order. `runIds`: per polygon, the material run it lies
 // in; a run is a stretch of consecutive polygons with one id (an id may come back later as another

@@ -8,65 +8,31 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "process.h"
+#include "tests/fmhost/source_mesh.h"
 
 namespace fm::host::fmhost {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A face before triangulation: 3 or 4 points (0-based within its object) and its material.
-struct SourceFace {
-  std::vector<int32_t> points;
-  int material = 0;
-};
+using fm::test::BottomTeeth;
+using fm::test::Cap;
+using fm::test::Grid;
+using fm::test::Join;
+using fm::test::NativeAgainstASecondTriangle;
+using fm::test::SourceFace;
+using fm::test::TeethBeforeTheirQuads;
 
 struct SourceObject {
   std::string name;
   int32_t pointCount = 0;
   std::vector<SourceFace> faces;
 };
-
-int32_t GridPoint(int x, int y, int w) { return y * (w + 1) + x; }
-
-// A w x h grid of quads, row by row, consistently wound; its points are the first (w+1)(h+1).
-std::vector<SourceFace> Grid(int w, int h, int material = 0) {
-  std::vector<SourceFace> faces;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      faces.push_back({{GridPoint(x, y, w), GridPoint(x + 1, y, w), GridPoint(x + 1, y + 1, w),
-                        GridPoint(x, y + 1, w)},
-                       material});
-  return faces;
-}
-
-// Triangles below the grid's bottom edges, each with a point of its own after the grid's: they
-// share an edge with the bottom row's first triangles.
-std::vector<SourceFace> BottomTeeth(int w, int h, int material = 0) {
-  const int32_t apex = (w + 1) * (h + 1);
-  std::vector<SourceFace> faces;
-  for (int x = 0; x < w; ++x)
-    faces.push_back({{GridPoint(x + 1, 0, w), GridPoint(x, 0, w), apex + x}, material});
-  return faces;
-}
-
-// A closed fan of k triangles over points base .. base + k - 1 around point base + k.
-std::vector<SourceFace> Cap(int k, int32_t base, int material) {
-  std::vector<SourceFace> faces;
-  for (int i = 0; i < k; ++i) faces.push_back({{base + i, base + (i + 1) % k, base + k}, material});
-  return faces;
-}
-
-std::vector<SourceFace> Join(std::vector<SourceFace> a, const std::vector<SourceFace>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 int32_t PointCount(const std::vector<SourceFace>& faces) {
   int32_t count = 0;
@@ -140,7 +106,7 @@ Files Triangulate(const std::vector<SourceObject>& objects, const Writing& writi
       }
       return std::to_string(p + 1) + "/" + std::to_string(c + 1) + "/" + std::to_string(c + 1);
     };
-    const auto face = [&](size_t f, std::initializer_list<int> ks) {
+    const auto face = [&](size_t f, const std::vector<int>& ks) {
       std::string text = "f";
       for (const int k : ks) text += " " + token(f, k);
       return text;
@@ -159,13 +125,13 @@ Files Triangulate(const std::vector<SourceObject>& objects, const Writing& writi
         const SourceFace& source = object.faces[f];
         if (writing.order == Order::kSecondsAfterFirsts && source.material != material) continue;
         if (source.points.size() == 3) {
-          lines.push_back({face(f, {0, 1, 2}), ""});
+          lines.push_back({face(f, source.FirstTriangle()), ""});
           continue;
         }
         const bool dropped = writing.dropSecond.count(quad++) > 0;
-        lines.push_back({face(f, {0, 1, 2}), dropped ? "" : face(f, {0, 1, 2, 3})});
+        lines.push_back({face(f, source.FirstTriangle()), dropped ? "" : face(f, {0, 1, 2, 3})});
         if (dropped) continue;
-        seconds.push_back({face(f, {0, 2, 3}), "-"});  // "-": the line goes
+        seconds.push_back({face(f, source.SecondTriangle()), "-"});  // "-": the line goes
         if (writing.order == Order::kAdjacent) {
           lines.push_back(seconds.back());
           seconds.clear();
@@ -225,20 +191,6 @@ class FaceOrderTest : public ::testing::Test {
 
   fs::path directory_;
 };
-
-// The grid with each bottom tooth but the first just before the quad it pairs with; the first goes
-// last, or polygon 0 would pair with polygon 1 already.
-std::vector<SourceFace> TeethBeforeTheirQuads(int w, int h) {
-  const std::vector<SourceFace> grid = Grid(w, h);
-  const std::vector<SourceFace> teeth = BottomTeeth(w, h);
-  std::vector<SourceFace> faces;
-  for (size_t i = 0; i < grid.size(); ++i) {
-    if (i > 0 && i < teeth.size()) faces.push_back(teeth[i]);
-    faces.push_back(grid[i]);
-  }
-  faces.push_back(teeth[0]);
-  return faces;
-}
 
 TEST_F(FaceOrderTest, SecondTrianglesAfterTheFirstOnesComeBackAsExactlyTheirQuads) {
   std::vector<SourceFace> middle = Grid(4, 3);
@@ -342,30 +294,80 @@ TEST_F(FaceOrderTest, OrdersTheCommandReadsComeBackAsWithTheFilesOrder) {
   }
 }
 
-// An order that is nearly the known one, or one that does not say which triangles were quads,
-// makes no quad at all: the file comes back as it was.
-TEST_F(FaceOrderTest, AnOrderNotQuiteRecognisedIsLeftAsItIs) {
-  std::vector<SourceFace> againstSecond = Grid(4, 2);
-  againstSecond.insert(againstSecond.begin() + 4,
-                       SourceFace{{GridPoint(0, 1, 4), GridPoint(0, 2, 4), 100}, 0});
+// The quads and triangles of a written file; each quad must be one of `restored`'s, a quad that was.
+std::pair<size_t, size_t> CountFacesExpectingTrueQuads(const std::string& written,
+                                                       const std::string& restored) {
+  size_t quads = 0, triangles = 0;
+  std::istringstream lines(written);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("f ", 0) != 0) continue;
+    const size_t corners = static_cast<size_t>(std::count(line.begin(), line.end(), ' '));
+    (corners == 4 ? quads : triangles) += 1;
+    if (corners == 4) {
+      EXPECT_NE(restored.find(line + "\n"), std::string::npos) << line;
+    }
+  }
+  return {quads, triangles};
+}
+
+// Second triangles out of the quads' order: no quad that never was comes back, whatever does.
+TEST_F(FaceOrderTest, AnOrderNotQuiteRecognisedMakesNoQuadThatWasNot) {
+  const Files files = Triangulate({Object("a", Join(BottomTeeth(4, 3), Grid(4, 3)))},
+                                  {Order::kSecondsAfterFirsts, false, {}, true});
+  const std::string written = Run(files.triangulated, {});
+  EXPECT_NE(written, files.restored);
+  const auto [quads, triangles] = CountFacesExpectingTrueQuads(written, files.restored);
+  EXPECT_LT(quads, 12u);
+  EXPECT_EQ(quads * 2 + triangles, 28u);
+}
+
+// Where a triangle that never was a quad borders a second triangle, or a second triangle is missing
+// mid-way, the order alone allows several pairings; the way the tool split the other quads tells
+// the true one. Where it does not (the bordering triangle runs against the second one the way some
+// quads were split), that one quad stays two triangles and the others come back.
+TEST_F(FaceOrderTest, TheWayQuadsWereSplitTellsWhichOfSeveralPairingsIsTrue) {
+  std::vector<SourceFace> mixed = NativeAgainstASecondTriangle(1);
+  for (size_t i = 0; i < mixed.size(); ++i) mixed[i].otherDiagonal = i % 2 == 0 && i != 4;
+  const Files mixedFiles = Triangulate({Object("a", mixed)}, {});
   const struct Case {
     const char* name;
     std::vector<SourceObject> objects;
     Writing writing;
   } cases[] = {
-      {"two second triangles swapped", {Object("a", Join(BottomTeeth(4, 3), Grid(4, 3)))},
-       {Order::kSecondsAfterFirsts, false, {}, true}},
-      {"a native against a second triangle", {Object("a", againstSecond)}, {}},
+      {"a native against a second triangle", {Object("a", NativeAgainstASecondTriangle(0))}, {}},
       {"a second triangle dropped mid-way", {Object("a", Join(Grid(4, 3), BottomTeeth(4, 3)))},
        {Order::kSecondsAfterFirsts, false, {5}, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Files files = Triangulate(c.objects, c.writing);
-    std::string out;
-    EXPECT_EQ(Run(files.triangulated, {"--json"}, &out), files.triangulated);
-    EXPECT_NE(out.find("\"reordered\": false"), std::string::npos) << out;
+    ASSERT_NE(files.restored, files.triangulated);
+    EXPECT_EQ(Run(files.triangulated, {}), files.restored);
   }
+  // The mixed case: the file with every quad back but the bordered one (face 5), whose two
+  // triangles stay.
+  const auto [quads, triangles] =
+      CountFacesExpectingTrueQuads(Run(mixedFiles.triangulated, {}), mixedFiles.restored);
+  EXPECT_EQ(quads, 7u);
+  EXPECT_EQ(triangles, 3u);  // the native and the bordered quad's two
+}
+
+// A cap of triangles written first pairs polygon 0 with polygon 1, so the command alone reads the
+// adjacent layout and merges the cap's triangles with one another: the recognised order, which
+// pairs more, is handed over instead. With --order file the command has the file's order.
+TEST_F(FaceOrderTest, APairAtPolygonZeroByChanceDoesNotHideTheOrder) {
+  const Files files = Triangulate({Object("a", Join(Cap(6, 20, 0), Grid(4, 3)))}, {});
+  std::string out;
+  EXPECT_EQ(Run(files.triangulated, {"--json"}, &out), files.restored);
+  EXPECT_NE(out.find("\"order\": \"second triangles from polygon 18 on\", \"reordered\": true"),
+            std::string::npos)
+      << out;
+  const std::string asInTheFile = Run(files.triangulated, {"--order", "file", "--json"}, &out);
+  EXPECT_NE(asInTheFile, files.restored);
+  EXPECT_NE(out.find("\"order\": \"the file's order: each triangle with the next\", "
+                     "\"reordered\": false"),
+            std::string::npos)
+      << out;
 }
 
 }  // namespace

@@ -8,14 +8,19 @@
 #include <utility>
 #include <vector>
 
+#include "tests/fmhost/source_mesh.h"
+
 namespace fm::host::mesh {
 namespace {
 
-// A face of the mesh before triangulation: 3 or 4 corners, and the material it carries.
-struct SourceFace {
-  std::vector<int32_t> corners;
-  uint32_t material = 0;
-};
+using fm::test::BottomTeeth;
+using fm::test::Cap;
+using fm::test::Grid;
+using fm::test::GridPoint;
+using fm::test::Join;
+using fm::test::NativeAgainstASecondTriangle;
+using fm::test::SourceFace;
+using fm::test::TeethBeforeTheirQuads;
 
 // A triangulated file: its polygons in file order, each one's material run, and the quads whose two
 // triangles it holds, as (first triangle, second triangle) file positions.
@@ -27,36 +32,36 @@ struct Triangulated {
 
 PolygonRecord Triangle(int32_t a, int32_t b, int32_t c) { return PolygonRecord{a, b, c, c}; }
 
+PolygonRecord Triangle(const SourceFace& f, const std::vector<int>& corners) {
+  return Triangle(f.points[corners[0]], f.points[corners[1]], f.points[corners[2]]);
+}
+
 // The order one common tool writes: material by material (stable), and in each material each
 // quad's first triangle in the quad's place, other faces where they were, the second triangles
 // after them in the quads' order. `dropSecond` leaves out the second triangle of that quad (counted
 // over the whole file), as a tool does that keeps only one of two equal triangles.
 Triangulated SecondsAfterFirsts(const std::vector<SourceFace>& faces, int dropSecond = -1) {
   Triangulated out;
-  std::vector<uint32_t> materials;
+  std::vector<int> materials;
   for (const SourceFace& f : faces)
     if (std::find(materials.begin(), materials.end(), f.material) == materials.end())
       materials.push_back(f.material);
   int quad = 0;
-  for (const uint32_t m : materials) {
+  for (const int m : materials) {
     std::vector<std::pair<uint32_t, PolygonRecord>> seconds;
     for (const SourceFace& f : faces) {
       if (f.material != m) continue;
-      const auto& v = f.corners;
-      out.runIds.push_back(m);
-      if (v.size() == 3) {
-        out.polygons.push_back(Triangle(v[0], v[1], v[2]));
-        continue;
-      }
-      out.polygons.push_back(Triangle(v[0], v[1], v[2]));
+      out.runIds.push_back(static_cast<uint32_t>(m));
+      out.polygons.push_back(Triangle(f, f.FirstTriangle()));
+      if (f.points.size() == 3) continue;
       if (quad++ != dropSecond)
         seconds.emplace_back(static_cast<uint32_t>(out.polygons.size() - 1),
-                             Triangle(v[0], v[2], v[3]));
+                             Triangle(f, f.SecondTriangle()));
     }
     for (const auto& [first, second] : seconds) {
       out.quads.emplace(first, static_cast<uint32_t>(out.polygons.size()));
       out.polygons.push_back(second);
-      out.runIds.push_back(m);
+      out.runIds.push_back(static_cast<uint32_t>(m));
     }
   }
   return out;
@@ -66,67 +71,15 @@ Triangulated SecondsAfterFirsts(const std::vector<SourceFace>& faces, int dropSe
 Triangulated AdjacentPairs(const std::vector<SourceFace>& faces) {
   Triangulated out;
   for (const SourceFace& f : faces) {
-    const auto& v = f.corners;
-    out.polygons.push_back(Triangle(v[0], v[1], v[2]));
-    out.runIds.push_back(f.material);
-    if (v.size() == 4) {
+    out.polygons.push_back(Triangle(f, f.FirstTriangle()));
+    out.runIds.push_back(static_cast<uint32_t>(f.material));
+    if (f.points.size() == 4) {
       out.quads.emplace(out.polygons.size() - 1, out.polygons.size());
-      out.polygons.push_back(Triangle(v[0], v[2], v[3]));
-      out.runIds.push_back(f.material);
+      out.polygons.push_back(Triangle(f, f.SecondTriangle()));
+      out.runIds.push_back(static_cast<uint32_t>(f.material));
     }
   }
   return out;
-}
-
-int32_t GridPoint(int x, int y, int w) { return y * (w + 1) + x; }
-
-// A w x h grid of quads, row by row, all consistently wound.
-std::vector<SourceFace> Grid(int w, int h, uint32_t material = 0) {
-  std::vector<SourceFace> faces;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      faces.push_back({{GridPoint(x, y, w), GridPoint(x + 1, y, w), GridPoint(x + 1, y + 1, w),
-                        GridPoint(x, y + 1, w)},
-                       material});
-  return faces;
-}
-
-// Triangles on the grid's bottom edges, each with a new point of its own, wound like the grid; they
-// pair with the bottom row's first triangles, not with one another.
-std::vector<SourceFace> BottomTeeth(int w, int h, uint32_t material = 0) {
-  const int32_t apex = (w + 1) * (h + 1);
-  std::vector<SourceFace> faces;
-  for (int x = 0; x < w; ++x)
-    faces.push_back({{GridPoint(x + 1, 0, w), GridPoint(x, 0, w), apex + x}, material});
-  return faces;
-}
-
-// A closed fan of k triangles around a new point over points base .. base + k - 1, as a cap.
-std::vector<SourceFace> Cap(int k, int32_t base, uint32_t material) {
-  std::vector<SourceFace> faces;
-  for (int i = 0; i < k; ++i)
-    faces.push_back({{base + i, base + (i + 1) % k, base + k}, material});
-  return faces;
-}
-
-// The grid with each bottom tooth but the first just before the quad it pairs with, so that handed
-// over as it stands each would be merged with that quad's first triangle. The first goes last, as
-// polygon 0 would otherwise pair with polygon 1 already.
-std::vector<SourceFace> TeethBeforeTheirQuads(int w, int h) {
-  const std::vector<SourceFace> grid = Grid(w, h);
-  const std::vector<SourceFace> teeth = BottomTeeth(w, h);
-  std::vector<SourceFace> faces;
-  for (size_t i = 0; i < grid.size(); ++i) {
-    if (i > 0 && i < teeth.size()) faces.push_back(teeth[i]);
-    faces.push_back(grid[i]);
-  }
-  faces.push_back(teeth[0]);
-  return faces;
-}
-
-std::vector<SourceFace> Join(std::vector<SourceFace> a, const std::vector<SourceFace>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 // The pairs the hand-over order gives the command: positions 2k, 2k + 1 as long as they are a
@@ -175,6 +128,18 @@ TEST(TriangleOrderTest, RecognisesEveryQuadOfSecondsAfterFirsts) {
        SecondsAfterFirsts(TeethBeforeTheirQuads(4, 3)), 16},
       {"the last quad's second triangle dropped",
        SecondsAfterFirsts(Join(Grid(4, 3), BottomTeeth(4, 3)), 11), 16},
+      // Its first triangle is then one that was never paired, and the next second triangles could
+      // each take the first triangle to their left instead of their own.
+      {"a second triangle dropped mid-way",
+       SecondsAfterFirsts(Join(Grid(4, 3), BottomTeeth(4, 3)), 5), 16},
+      {"a native against a second triangle", SecondsAfterFirsts(NativeAgainstASecondTriangle(0)),
+       9},
+      {"quads split along both diagonals, natives first", SecondsAfterFirsts([] {
+         std::vector<SourceFace> g = Grid(4, 3);
+         for (size_t i = 0; i < g.size(); ++i) g[i].otherDiagonal = i % 3 == 1;
+         return Join(BottomTeeth(4, 3), g);
+       }()),
+       16},
   };
   for (const RecognisedCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -230,10 +195,10 @@ TEST(TriangleOrderTest, OrdersTheCommandReadsStayAsTheyAre) {
 
 TEST(TriangleOrderTest, LeavesUnknownAndAlmostRecognisedOrdersAlone) {
   std::vector<std::pair<std::string, Triangulated>> cases;
-  // Two second triangles swapped: no longer in the quads' order.
-  Triangulated swapped = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
-  std::swap(swapped.polygons[17], swapped.polygons[20]);
-  cases.emplace_back("two second triangles swapped", swapped);
+  // The second triangles in the quads' order backwards.
+  Triangulated backwards = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
+  std::reverse(backwards.polygons.begin() + 16, backwards.polygons.end());
+  cases.emplace_back("second triangles backwards", backwards);
   // One second triangle turned the other way: it no longer runs against its first triangle.
   Triangulated flipped = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
   std::swap(flipped.polygons.back().a, flipped.polygons.back().b);
@@ -255,24 +220,70 @@ TEST(TriangleOrderTest, LeavesUnknownAndAlmostRecognisedOrdersAlone) {
   }
 }
 
-// Where the order leaves open which triangles were quads (a triangle that was never a quad shares
-// an edge with a second triangle, or a second triangle is missing mid-way, so that one of several
-// first triangles could be its partner), no quad is made in that run rather than a wrong one.
-TEST(TriangleOrderTest, AnOrderWithSeveralPairingsMakesNoQuad) {
-  std::vector<std::pair<std::string, Triangulated>> cases;
-  std::vector<SourceFace> faces = Grid(4, 2);
-  // Against the left edge of the top row's first quad, which is its second triangle's, and placed
-  // before that quad: either triangle could be the quad's first.
-  faces.insert(faces.begin() + 4, SourceFace{{GridPoint(0, 1, 4), GridPoint(0, 2, 4), 100}, 0});
-  cases.emplace_back("a native against a second triangle", SecondsAfterFirsts(faces));
-  cases.emplace_back("a second triangle dropped mid-way",
-                     SecondsAfterFirsts(Join(Grid(4, 3), BottomTeeth(4, 3)), 5));
-  for (const auto& [name, mesh] : cases) {
-    SCOPED_TRACE(name);
-    const TriangleOrderResult r = RecogniseTriangleOrder(mesh.polygons, mesh.runIds);
-    EXPECT_EQ(r.order, TriangleOrder::kNotRecognised) << r.description;
-    EXPECT_EQ(r.pairs, 0u);
+// Two second triangles out of the quads' order: pairing must not follow the order into quads that
+// never were. (Where the order is that far off, fewer quads come back; each that does is true.)
+TEST(TriangleOrderTest, SecondTrianglesOutOfOrderMakeNoQuadThatWasNot) {
+  Triangulated swapped = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
+  std::swap(swapped.polygons[17], swapped.polygons[20]);
+  std::set<std::pair<uint32_t, uint32_t>> truth;
+  for (auto [first, second] : swapped.quads) {
+    if (second == 17 || second == 20) second = 37 - second;
+    truth.emplace(first, second);
   }
+  const TriangleOrderResult r = RecogniseTriangleOrder(swapped.polygons, swapped.runIds);
+  for (const auto& quad : RecognisedQuads(r)) EXPECT_EQ(truth.count(quad), 1u) << quad.first;
+}
+
+// Polygon 0 may pair with polygon 1 by chance: a cap of triangles written first, or the first two
+// quads split along different diagonals. The command would then read the adjacent layout and make
+// quads that never were; the recognised order, which pairs more, is handed over instead. A file in
+// the adjacent order itself, triangles that never were quads and all, stays as it is.
+TEST(TriangleOrderTest, AChancePairAtPolygonZeroDoesNotHideTheOrder) {
+  std::vector<SourceFace> splitBothWays = Grid(4, 3);
+  splitBothWays[1].otherDiagonal = true;
+  const std::vector<std::pair<std::string, Triangulated>> recognised = {
+      {"a cap written first", SecondsAfterFirsts(Join(Cap(6, 200, 0), Grid(4, 3)))},
+      {"the first two quads split differently",
+       SecondsAfterFirsts(Join(splitBothWays, BottomTeeth(4, 3)))},
+  };
+  for (const auto& [name, mesh] : recognised) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(FormsTrianglePair(mesh.polygons[0], mesh.polygons[1]));
+    EXPECT_FALSE(CommandMergesEveryTriangle(mesh.polygons));
+    const TriangleOrderResult r = RecogniseTriangleOrder(mesh.polygons, mesh.runIds);
+    ASSERT_EQ(r.order, TriangleOrder::kRecognised) << r.description;
+    EXPECT_EQ(RecognisedQuads(r), mesh.quads);
+  }
+  const Triangulated adjacent = AdjacentPairs(Join(Cap(5, 200, 0), Grid(4, 3)));
+  EXPECT_FALSE(CommandMergesEveryTriangle(adjacent.polygons));  // one of the cap is left
+  const TriangleOrderResult r = RecogniseTriangleOrder(adjacent.polygons, adjacent.runIds);
+  EXPECT_EQ(r.order, TriangleOrder::kCommandReads) << r.description;
+  EXPECT_TRUE(CommandMergesEveryTriangle(AdjacentPairs(Grid(4, 3)).polygons));
+}
+
+// A triangle that was never a quad against a second triangle could be that quad's first by order
+// and edges. The pairs every pairing makes show how the tool split its quads; a bordering triangle
+// that runs against the second one the way no quad was split is then not its partner. Where it runs
+// the way some quads were split, the order does not tell: that quad stays two triangles, and the
+// rest of the run still comes back.
+TEST(TriangleOrderTest, WhereTheOrderLeavesAPairingOpenThatQuadStaysTriangles) {
+  std::vector<SourceFace> faces = NativeAgainstASecondTriangle(1);
+  // The native is face 4; the quad it borders, face 5, is split from point 0, others from point 1.
+  for (size_t i = 0; i < faces.size(); ++i) faces[i].otherDiagonal = i % 2 == 0 && i != 4;
+  const Triangulated mesh = SecondsAfterFirsts(faces);
+  const TriangleOrderResult r = RecogniseTriangleOrder(mesh.polygons, mesh.runIds);
+  ASSERT_EQ(r.order, TriangleOrder::kRecognised) << r.description;
+  std::set<std::pair<uint32_t, uint32_t>> expected = mesh.quads;
+  expected.erase({5, 13});  // face 5's first triangle and the second of quad 4 (counted from 0)
+  EXPECT_EQ(RecognisedQuads(r), expected);
+  EXPECT_EQ(r.pairs, 7u);
+
+  // Split all one way, the bordering triangle's way is not the tool's: every quad comes back.
+  for (SourceFace& f : faces) f.otherDiagonal = false;
+  const Triangulated plain = SecondsAfterFirsts(faces);
+  const TriangleOrderResult all = RecogniseTriangleOrder(plain.polygons, plain.runIds);
+  ASSERT_EQ(all.order, TriangleOrder::kRecognised) << all.description;
+  EXPECT_EQ(RecognisedQuads(all), plain.quads);
 }
 
 TEST(TriangleOrderTest, MaterialRunIdsCountTheRunsOfAnObject) {
