@@ -85,7 +85,7 @@ std::string Joined(std::string_view statement) {
 int64_t Resolve(std::string_view digits, int64_t count) {
   if (digits.empty()) return 0;
   bool negative = digits[0] == '-';
-  if (negative) digits.remove_prefix(1);
+  if (negative || digits[0] == '+') digits.remove_prefix(1);  // the reader takes "+2" as 2
   int64_t value = 0;
   for (char c : digits) {
     if (c < '0' || c > '9' || value > (int64_t{1} << 40)) return 0;
