@@ -1,6 +1,7 @@
 #include "host/mesh/triangle_order.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <string>
@@ -21,8 +22,10 @@ uint64_t EdgeKey(int32_t from, int32_t to) {
   return (static_cast<uint64_t>(static_cast<uint32_t>(from)) << 32) | static_cast<uint32_t>(to);
 }
 
-// Every directed edge of the object's triangles, with the one triangle that has it (kMany where
-// several do: such an edge decides nothing). An open-addressing table: a big object's edges are
+// Every directed edge of the object's triangles, with the one or two triangles that have it (kMany
+// where more do: such an edge decides nothing). Two, because a tool that splits two quads sharing
+// two edges the same way writes one triangle twice over, turned, and keeps one of them: the edge
+// across both then belongs to two triangles. An open-addressing table: a big object's edges are
 // looked up a few times each, and a node per edge would cost more than the whole recognition.
 class EdgeOwners {
  public:
@@ -36,6 +39,7 @@ class EdgeOwners {
     mask_ = capacity - 1;
     keys_.assign(capacity, 0);
     owners_.assign(capacity, kNone);
+    seconds_.assign(capacity, kNone);
     for (uint32_t i = 0; i < polygons.size(); ++i) {
       const PolygonRecord& p = polygons[i];
       if (!IsLiveTriangle(p)) continue;
@@ -44,11 +48,23 @@ class EdgeOwners {
       Add(p.c, p.a, i);
     }
   }
-  // The owners of the three edges that run against the triangle's own, kMany for a shared edge.
-  void Against(const PolygonRecord& t, uint32_t out[3]) const {
-    out[0] = Find(t.b, t.a);
-    out[1] = Find(t.c, t.b);
-    out[2] = Find(t.a, t.c);
+  // Whether another triangle has one of the triangle's own edges in the same direction: two quads
+  // that share two edges, split alike, then gave one triangle twice. Which second triangle runs
+  // against the first the tool kept is then not told by edges.
+  bool Doubled(const PolygonRecord& t) const {
+    uint32_t owners[2];
+    for (const auto& [from, to] : {std::pair{t.a, t.b}, std::pair{t.b, t.c}, std::pair{t.c, t.a}}) {
+      Find(from, to, owners);
+      if (owners[1] != kNone) return true;
+    }
+    return false;
+  }
+  // The owners of the three edges that run against the triangle's own, two per edge (kNone where
+  // there is no second), kMany for an edge of more than two triangles.
+  void Against(const PolygonRecord& t, uint32_t out[6]) const {
+    Find(t.b, t.a, out);
+    Find(t.c, t.b, out + 2);
+    Find(t.a, t.c, out + 4);
   }
 
  private:
@@ -65,22 +81,33 @@ class EdgeOwners {
         return;
       }
       if (keys_[s] == key) {
-        if (owners_[s] != face) owners_[s] = kMany;
+        if (owners_[s] == face || seconds_[s] == face || owners_[s] == kMany) return;
+        if (seconds_[s] == kNone) {
+          seconds_[s] = face;
+        } else {
+          owners_[s] = seconds_[s] = kMany;
+        }
         return;
       }
     }
   }
-  uint32_t Find(int32_t from, int32_t to) const {
+  void Find(int32_t from, int32_t to, uint32_t out[2]) const {
     const uint64_t key = EdgeKey(from, to);
+    out[0] = out[1] = kNone;
     for (size_t s = Slot(key);; s = (s + 1) & mask_) {
-      if (owners_[s] == kNone) return kNone;
-      if (keys_[s] == key) return owners_[s];
+      if (owners_[s] == kNone) return;
+      if (keys_[s] == key) {
+        out[0] = owners_[s];
+        out[1] = seconds_[s];
+        return;
+      }
     }
   }
   unsigned shift_ = 60;
   size_t mask_ = 15;
   std::vector<uint64_t> keys_;
   std::vector<uint32_t> owners_;
+  std::vector<uint32_t> seconds_;
 };
 
 struct Run {
@@ -121,11 +148,12 @@ int PairWay(const PolygonRecord& first, const PolygonRecord& partner) {
 constexpr uint16_t kEveryWay = 0x1FF;
 
 // The triangles in [low, high) that the second triangle `s` pairs with in one of the `ways` (a bit
-// per PairWay), ascending, at most three; false when an edge of it is shared by several triangles
-// (the order then decides nothing).
+// per PairWay), ascending, at most six; false when an edge of it is shared by more than two
+// triangles (the order then decides nothing).
+constexpr int kMostPartners = 6;
 bool PartnersIn(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, uint32_t s,
-                uint32_t low, uint32_t high, uint16_t ways, uint32_t out[3], int& count) {
-  uint32_t owners[3];
+                uint32_t low, uint32_t high, uint16_t ways, uint32_t out[kMostPartners], int& count) {
+  uint32_t owners[kMostPartners];
   edges.Against(polygons[s], owners);
   count = 0;
   for (const uint32_t c : owners) {
@@ -144,26 +172,37 @@ bool PartnersIn(const std::vector<PolygonRecord>& polygons, const EdgeOwners& ed
 // The pairings of the run's polygons from `split` on, in order, with triangles before it in the
 // same order, taking only the `ways` given: the one that takes the earliest partner for each second
 // triangle and the one that takes the latest. They enclose every other pairing, so where the two
-// agree every pairing agrees. False when there is no such pairing.
+// agree every pairing agrees. A second triangle with an edge of another triangle's (a triangle given
+// twice) is passed over (kNone in both). With `passOver`, so is one that pairs with nothing before
+// the split in those ways (`passed` counts them): a second triangle whose first the tool dropped.
+// False when there is no such pairing.
 bool Bounds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
-            uint32_t split, uint16_t ways, std::vector<uint32_t>& earliest,
-            std::vector<uint32_t>& latest) {
+            uint32_t split, uint16_t ways, bool passOver, std::vector<uint32_t>& earliest,
+            std::vector<uint32_t>& latest, uint32_t& passed) {
   const uint32_t count = run.end - split;
   earliest.assign(count, kNone);
   latest.assign(count, kNone);
-  uint32_t found[3];
+  passed = 0;
+  uint32_t found[kMostPartners];
   int candidates = 0;
   uint32_t low = run.begin;
   for (uint32_t k = 0; k < count; ++k) {
     const uint32_t s = split + k;
-    if (!IsLiveTriangle(polygons[s]) ||
-        !PartnersIn(polygons, edges, s, low, split, ways, found, candidates) || candidates == 0)
-      return false;
+    if (!IsLiveTriangle(polygons[s])) return false;
+    if (edges.Doubled(polygons[s])) continue;
+    if (!PartnersIn(polygons, edges, s, low, split, ways, found, candidates)) return false;
+    if (candidates == 0) {
+      PartnersIn(polygons, edges, s, run.begin, split, ways, found, candidates);
+      if (!passOver || candidates > 0) return false;
+      ++passed;
+      continue;
+    }
     earliest[k] = found[0];
     low = found[0] + 1;
   }
   uint32_t high = split;
   for (uint32_t k = count; k-- > 0;) {
+    if (earliest[k] == kNone) continue;
     PartnersIn(polygons, edges, split + k, run.begin, high, ways, found, candidates);
     if (candidates == 0) return false;  // cannot happen when the earliest pairing exists
     high = latest[k] = found[candidates - 1];
@@ -171,29 +210,100 @@ bool Bounds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges,
   return true;
 }
 
-// Pairs the run's polygons from `split` on with triangles before them, where the order says which.
-// Every second triangle must pair, in order, in some way; -1 when none can. Where a triangle that
-// was never a quad, or a first triangle whose second is missing, borders a second triangle, the
-// order alone allows several pairings. The ways of the pairs that every pairing makes are then
-// taken as the tool's ways of splitting a quad, and the pairings in those ways alone decide the
-// rest. What they still leave open stays unpaired rather than risk a quad that never was.
-// Writes `partner` and returns the pairs made.
-int64_t MatchSeconds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
-                     uint32_t split, std::vector<int64_t>& partner) {
+// How the run's polygons from `split` on would pair with triangles before them. Every second
+// triangle must pair, in order, in some way (or, with `passOver`, pair with nothing before the split
+// at all). Where a triangle that was never a quad, or a first triangle whose second is missing,
+// borders a second triangle, the order alone allows several pairings, some of them shifted along
+// whole rows of quads. A tool splits every quad one of at most two ways (one per diagonal), so the
+// true pairing takes at most two ways, and every second triangle has a partner in one of them; a
+// pairing across borders takes others. The fewest ways that give every second triangle a partner,
+// and still a pairing in order, are taken as the tool's (when several sets are as few, all of them
+// together, which leaves more open).
+struct SplitPlan {
+  uint16_t ways = 0;   // the tool's ways; 0 when no one or two ways give every one a partner
+  int wayCount = 0;    // 1 or 2 when `ways` was found
+  uint32_t passed = 0;
+  // Of two or more ways, one is the way to a partner only for the polygon at the split: more likely
+  // a triangle that never was a quad, taken for a second one by a split one too early.
+  bool thin = false;
+};
+
+SplitPlan PlanSplit(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
+                    uint32_t split, bool passOver) {
+  SplitPlan plan;
   std::vector<uint32_t> earliest, latest;
-  if (!Bounds(polygons, edges, run, split, kEveryWay, earliest, latest)) return -1;
+  if (!Bounds(polygons, edges, run, split, kEveryWay, passOver, earliest, latest, plan.passed))
+    return plan;
   const uint32_t count = run.end - split;
-  uint16_t ways = 0;
-  for (uint32_t k = 0; k < count; ++k)
-    if (earliest[k] == latest[k]) ways |= 1u << PairWay(polygons[earliest[k]], polygons[split + k]);
-  std::vector<uint32_t> wayEarliest, wayLatest;
-  if (ways != 0 && Bounds(polygons, edges, run, split, ways, wayEarliest, wayLatest)) {
-    earliest.swap(wayEarliest);
-    latest.swap(wayLatest);
-  }
-  int64_t pairs = 0;
+  // How many second triangles have partners in exactly these ways, per set of ways.
+  std::vector<uint32_t> withWays(kEveryWay + 1, 0);
+  uint32_t found[kMostPartners];
+  int candidates = 0;
+  uint32_t toPair = 0;
+  uint16_t firstMask = 0;
   for (uint32_t k = 0; k < count; ++k) {
-    if (earliest[k] != latest[k]) continue;
+    if (earliest[k] == kNone) continue;  // passed over
+    ++toPair;
+    PartnersIn(polygons, edges, split + k, run.begin, split, kEveryWay, found, candidates);
+    uint16_t mask = 0;
+    for (int c = 0; c < candidates; ++c) mask |= 1u << PairWay(polygons[found[c]], polygons[split + k]);
+    ++withWays[mask];
+    if (k == 0) firstMask = mask;
+  }
+  const auto coversAll = [&](uint16_t ways) {
+    uint32_t covered = 0;
+    for (uint16_t mask = 1; mask <= kEveryWay; ++mask)
+      if ((mask & ways) != 0) covered += withWays[mask];
+    return covered == toPair;
+  };
+  // Every set of one or two ways that gives each second triangle a partner, and a pairing in
+  // order, could be the tool's, unless a way of it alone already does. The pairs all of them agree
+  // on are taken: the union of the sets (fewest ways first: a second way only widens the choice).
+  uint32_t passed = 0;
+  const auto could = [&](uint16_t set) {
+    return coversAll(set) &&
+           Bounds(polygons, edges, run, split, set, passOver, earliest, latest, passed) &&
+           passed == plan.passed;
+  };
+  for (int way = 0; way < 9; ++way) {
+    if (!could(static_cast<uint16_t>(1u << way))) continue;
+    plan.ways |= static_cast<uint16_t>(1u << way);
+    plan.wayCount = 1;
+  }
+  const uint16_t singles = plan.ways;
+  for (int first = 0; first < 9; ++first) {
+    for (int second = first + 1; second < 9; ++second) {
+      const uint16_t set = static_cast<uint16_t>((1u << first) | (1u << second));
+      if ((set & singles) != 0 || !could(set)) continue;
+      plan.ways |= set;
+      plan.wayCount = 2;
+    }
+  }
+  // The first polygon from the split on is the only one that needs a way of its own.
+  if (std::popcount(static_cast<unsigned>(plan.ways)) > 1 && (firstMask & plan.ways) != 0 &&
+      std::popcount(static_cast<unsigned>(firstMask & plan.ways)) == 1) {
+    uint32_t only = 0;
+    for (uint16_t mask = 1; mask <= kEveryWay; ++mask)
+      if ((mask & plan.ways) == (firstMask & plan.ways)) only += withWays[mask];
+    plan.thin = only == 1;
+  }
+  return plan;
+}
+
+// Pairs the run's polygons from `split` on in the plan's ways where every pairing in those ways
+// agrees; what they leave open stays unpaired rather than risk a quad that never was. Writes
+// `partner` and returns the pairs made.
+uint32_t PairInWays(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
+                    uint32_t split, bool passOver, const SplitPlan& plan,
+                    std::vector<int64_t>& partner) {
+  std::vector<uint32_t> earliest, latest;
+  uint32_t passed = 0;
+  if (plan.ways == 0 ||
+      !Bounds(polygons, edges, run, split, plan.ways, passOver, earliest, latest, passed))
+    return 0;
+  uint32_t pairs = 0;
+  for (uint32_t k = 0; k < run.end - split; ++k) {
+    if (earliest[k] == kNone || earliest[k] != latest[k]) continue;
     partner[earliest[k]] = split + k;
     partner[split + k] = earliest[k];
     ++pairs;
@@ -203,27 +313,63 @@ int64_t MatchSeconds(const std::vector<PolygonRecord>& polygons, const EdgeOwner
 
 // Finds where the run's second triangles start and pairs them; returns the split or kNone. A run of
 // Q quads and N other polygons keeps Q + N polygons before the split, so the split lies in the run's
-// second half, and the first second triangle pairs with a triangle among the first N + 1.
+// second half, and the first second triangle pairs with a triangle among the first N + 1. The
+// first split tried from which every second triangle pairs in the tool's ways is taken (a later
+// one would leave second triangles before it, which may pair with the wrong first triangles),
+// unless its first polygon alone needs a way and a later split tried has no such way.
+// Failing that, a few second triangles may be ones whose first the tool dropped, which pair with
+// nothing before the split: the split that passes over fewest of them is taken, as long as they
+// are few.
 uint32_t RecogniseRun(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges, Run run,
                       std::vector<int64_t>& partner, uint32_t& pairs) {
   const uint32_t length = run.end - run.begin;
-  int tried = 0;
-  for (uint32_t j = run.begin + (length + 1) / 2; j < run.end && tried < kSplitsTried; ++j) {
-    if (!IsLiveTriangle(polygons[j])) continue;
-    const uint64_t early = uint64_t{run.begin} + 2 * uint64_t{j - run.begin} - length + 1;
-    const uint32_t earlyEnd = static_cast<uint32_t>(early < j ? early : j);
-    uint32_t found[3];
-    int candidates = 0;
-    if (!PartnersIn(polygons, edges, j, run.begin, earlyEnd, kEveryWay, found, candidates) ||
-        candidates == 0)
-      continue;
-    ++tried;
-    const int64_t kept = MatchSeconds(polygons, edges, run, j, partner);
-    if (kept < 0) continue;
-    pairs = static_cast<uint32_t>(kept);
-    return j;
+  // The splits worth trying: the run's second triangle pairs with an early one. A dropped first
+  // triangle moves the split one place earlier than the count of polygons says, hence `slack`.
+  const auto trySplits = [&](uint32_t slack, auto&& tryOne) {
+    int tried = 0;
+    for (uint32_t j = run.begin + (length + 1) / 2 - std::min((length + 1) / 2, slack);
+         j < run.end && tried < kSplitsTried; ++j) {
+      if (!IsLiveTriangle(polygons[j])) continue;
+      const uint64_t early = uint64_t{run.begin} + 2 * uint64_t{j - run.begin} + slack + 1;
+      const uint64_t earlyEnd = early > length ? early - length : 0;
+      uint32_t found[kMostPartners];
+      int candidates = 0;
+      const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(earlyEnd, j));
+      if (!PartnersIn(polygons, edges, j, run.begin, end, kEveryWay, found, candidates) ||
+          candidates == 0)
+        continue;
+      ++tried;
+      if (tryOne(j)) return;
+    }
+  };
+  uint32_t split = kNone;
+  SplitPlan best;
+  trySplits(0, [&](uint32_t j) {
+    const SplitPlan plan = PlanSplit(polygons, edges, run, j, false);
+    if (plan.ways != 0 && (split == kNone || (best.thin && !plan.thin))) {
+      best = plan;
+      split = j;
+    }
+    return split != kNone && !best.thin;
+  });
+  bool passOver = false;
+  if (split == kNone) {
+    passOver = true;
+    trySplits(1, [&](uint32_t j) {
+      const SplitPlan plan = PlanSplit(polygons, edges, run, j, true);
+      const uint32_t allowed = 1 + (run.end - j) / 64;
+      if (plan.ways != 0 && plan.passed <= allowed &&
+          (best.ways == 0 || plan.passed < best.passed ||
+           (plan.passed == best.passed && plan.wayCount < best.wayCount))) {
+        best = plan;
+        split = j;
+      }
+      return false;
+    });
   }
-  return kNone;
+  if (split == kNone) return kNone;
+  pairs = PairInWays(polygons, edges, run, split, passOver, best, partner);
+  return split;
 }
 
 // The command's layout detection and merge walk over the polygons taken in `order` (in file order

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
 #include <utility>
@@ -32,6 +33,8 @@ struct Triangulated {
 
 PolygonRecord Triangle(int32_t a, int32_t b, int32_t c) { return PolygonRecord{a, b, c, c}; }
 
+constexpr uint32_t kNoFirst = UINT32_MAX;
+
 PolygonRecord Triangle(const SourceFace& f, const std::vector<int>& corners) {
   return Triangle(f.points[corners[0]], f.points[corners[1]], f.points[corners[2]]);
 }
@@ -39,8 +42,10 @@ PolygonRecord Triangle(const SourceFace& f, const std::vector<int>& corners) {
 // The order one common tool writes: material by material (stable), and in each material each
 // quad's first triangle in the quad's place, other faces where they were, the second triangles
 // after them in the quads' order. `dropSecond` leaves out the second triangle of that quad (counted
-// over the whole file), as a tool does that keeps only one of two equal triangles.
-Triangulated SecondsAfterFirsts(const std::vector<SourceFace>& faces, int dropSecond = -1) {
+// over the whole file), `dropFirst` the first, as a tool does that keeps only one of two equal
+// triangles.
+Triangulated SecondsAfterFirsts(const std::vector<SourceFace>& faces, int dropSecond = -1,
+                                int dropFirst = -1) {
   Triangulated out;
   std::vector<int> materials;
   for (const SourceFace& f : faces)
@@ -51,15 +56,20 @@ Triangulated SecondsAfterFirsts(const std::vector<SourceFace>& faces, int dropSe
     std::vector<std::pair<uint32_t, PolygonRecord>> seconds;
     for (const SourceFace& f : faces) {
       if (f.material != m) continue;
-      out.runIds.push_back(static_cast<uint32_t>(m));
-      out.polygons.push_back(Triangle(f, f.FirstTriangle()));
-      if (f.points.size() == 3) continue;
-      if (quad++ != dropSecond)
-        seconds.emplace_back(static_cast<uint32_t>(out.polygons.size() - 1),
-                             Triangle(f, f.SecondTriangle()));
+      const bool quadFace = f.points.size() == 4;
+      const int number = quadFace ? quad++ : -1;
+      if (number != dropFirst || !quadFace) {
+        out.runIds.push_back(static_cast<uint32_t>(m));
+        out.polygons.push_back(Triangle(f, f.FirstTriangle()));
+      }
+      if (!quadFace || number == dropSecond) continue;
+      // A quad without its first triangle is not one the file holds.
+      seconds.emplace_back(number == dropFirst ? kNoFirst
+                                               : static_cast<uint32_t>(out.polygons.size() - 1),
+                           Triangle(f, f.SecondTriangle()));
     }
     for (const auto& [first, second] : seconds) {
-      out.quads.emplace(first, static_cast<uint32_t>(out.polygons.size()));
+      if (first != kNoFirst) out.quads.emplace(first, static_cast<uint32_t>(out.polygons.size()));
       out.polygons.push_back(second);
       out.runIds.push_back(static_cast<uint32_t>(m));
     }
@@ -134,6 +144,31 @@ TEST(TriangleOrderTest, RecognisesEveryQuadOfSecondsAfterFirsts) {
        SecondsAfterFirsts(Join(Grid(4, 3), BottomTeeth(4, 3)), 5), 16},
       {"a native against a second triangle", SecondsAfterFirsts(NativeAgainstASecondTriangle(0)),
        9},
+      // Quad 6, folded back over quad 5 across two of its edges, gives quad 5's first triangle again,
+      // turned; the tool keeps one, and quad 6's second triangle then pairs with nothing before it.
+      {"a first triangle dropped as a duplicate", SecondsAfterFirsts([] {
+         std::vector<SourceFace> g = Grid(4, 3);
+         const std::vector<int32_t>& q = g[5].points;
+         g.insert(g.begin() + 6, SourceFace{{q[2], q[1], q[0], 300}});
+         return Join(g, BottomTeeth(4, 3));
+       }(), -1, 6),
+       16},
+      // The triangle just before the second ones pairs with the first polygon of all, in a way no
+      // quad takes: the split is not one earlier for it.
+      {"a native last pairing with a native first", SecondsAfterFirsts([] {
+         std::vector<SourceFace> g = Join({SourceFace{{200, 201, 202}}, SourceFace{{300, 301, 302}}},
+                                          Grid(4, 3));
+         g.push_back(SourceFace{{201, 200, 203}});
+         return g;
+       }()),
+       15},
+      {"the last second triangle turned the other way", [] {
+         Triangulated t = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
+         std::swap(t.polygons.back().a, t.polygons.back().b);
+         t.quads.erase(std::prev(t.quads.end()));  // it no longer runs against its first triangle
+         return t;
+       }(),
+       16},
       {"quads split along both diagonals, natives first", SecondsAfterFirsts([] {
          std::vector<SourceFace> g = Grid(4, 3);
          for (size_t i = 0; i < g.size(); ++i) g[i].otherDiagonal = i % 3 == 1;
@@ -199,10 +234,6 @@ TEST(TriangleOrderTest, LeavesUnknownAndAlmostRecognisedOrdersAlone) {
   Triangulated backwards = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
   std::reverse(backwards.polygons.begin() + 16, backwards.polygons.end());
   cases.emplace_back("second triangles backwards", backwards);
-  // One second triangle turned the other way: it no longer runs against its first triangle.
-  Triangulated flipped = SecondsAfterFirsts(Join(BottomTeeth(4, 3), Grid(4, 3)));
-  std::swap(flipped.polygons.back().a, flipped.polygons.back().b);
-  cases.emplace_back("last second triangle reversed", flipped);
   // A closed fan of triangles only: every triangle pairs with its neighbours, none was a quad.
   Triangulated fan;
   for (int32_t i = 0; i < 8; ++i) {
