@@ -104,7 +104,15 @@ std::vector<Statement> Statements(std::string_view text) {
     Statement s;
     s.text = text.substr(at, end - at);
     const std::string joined = Joined(s.text);
-    const std::string_view body = std::string_view(joined).substr(0, std::min(joined.find('#'), joined.size()));
+    // The keyword runs to the first blank, '#' and all ("v#" is a statement of its own, not a
+    // vertex); a '#' after it ends the arguments.
+    size_t keyword = 0;
+    while (keyword < joined.size() && Blank(joined[keyword])) ++keyword;
+    size_t keywordEnd = keyword;
+    if (keyword < joined.size() && joined[keyword] != '#')
+      while (keywordEnd < joined.size() && !Blank(joined[keywordEnd])) ++keywordEnd;
+    const size_t comment = std::min(joined.find('#', keywordEnd), joined.size());
+    const std::string_view body = std::string_view(joined).substr(0, std::max(comment, keywordEnd));
     std::vector<std::string_view> tokens;
     for (size_t i = 0; i < body.size();) {
       while (i < body.size() && Blank(body[i])) ++i;
