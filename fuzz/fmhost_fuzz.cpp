@@ -7,6 +7,8 @@
 //   - each written face is an input face statement as it was, or the merge of two input triangles
 //     the trace names, and its corners resolve (v, vt, vn, relative indices included) to what those
 //     corners resolved to in the input, all in one form, and it ends its line as the input did;
+//   - an object whose triangle order fmhost recognises is handed over in its order, as fmhost does
+//     by default, and then the command makes exactly the recognised pairs;
 //   - the output reads again and goes through the same path (command, trace, writer) again;
 //   - with the document changed after the command (see Tamper), the trace refuses it, or what is
 //     written from its trace still passes every check above.
@@ -27,6 +29,7 @@
 #include "host/mesh/face_trace.h"
 #include "host/mesh/obj_reader.h"
 #include "host/mesh/obj_writer.h"
+#include "host/mesh/triangle_order.h"
 #include "host/scene/tags.h"
 #include "host/tables/environment.h"
 #include "loaded_module.h"
@@ -234,13 +237,51 @@ Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh, co
   host.environment.Ui().Clear();
   host.environment.ClearDiagnostics();
   Run run;
+  // As fmhost does by default: an object in a triangle order it recognises goes in its order.
+  mesh::HandOverOrders orders(objects.size());
+  std::vector<std::vector<int64_t>> partners(objects.size());
+  for (size_t o = 0; o < objects.size(); ++o) {
+    mesh::TriangleOrderResult found = mesh::RecogniseTriangleOrder(
+        objects[o]->Polygons(), mesh::MaterialRunIds(mesh.objects[o]));
+    if (found.order != mesh::TriangleOrder::kRecognised) continue;
+    REQUIRE(mesh::HandOverInOrder(mesh, mesh.objects[o], found.handOver, *objects[o]),
+            "a recognised order is refused for the hand-over");
+    orders[o] = std::move(found.handOver);
+    partners[o] = std::move(found.partner);
+  }
   if (!objects.empty()) {
     REQUIRE(host.modules.Execute(kCommandId, &document).value_or(false),
             "the command's execute did not answer true");
   }
   Apply(tamper, objects);
   std::string error;
-  run.traced = mesh::TraceFaces(mesh, objects, run.trace, error);
+  run.traced = mesh::TraceFaces(mesh, objects, run.trace, error, orders);
+  if (run.traced && !tamper.on) {
+    // Handed over in a recognised order, the command makes exactly the recognised pairs.
+    std::vector<uint32_t> merges(objects.size(), 0);
+    size_t o = 0;
+    for (const mesh::RewrittenFace& r : run.trace.rewritten) {
+      while (o < mesh.objects.size() &&
+             r.face >= mesh.objects[o].firstFace + mesh.objects[o].faceCount)
+        ++o;
+      if (o == mesh.objects.size() || partners[o].empty()) continue;
+      const uint32_t first = mesh.objects[o].firstFace;
+      bool merged = false;
+      for (size_t k = 0; k < r.corners; ++k) {
+        if (r.sourceFace[k] == r.face) continue;
+        REQUIRE(partners[o][r.face - first] == int64_t{r.sourceFace[k]} - first,
+                "a face handed over in a recognised order merged with one it was not paired with");
+        merged = true;
+      }
+      merges[o] += merged ? 1 : 0;
+    }
+    for (size_t m = 0; m < objects.size(); ++m) {
+      if (partners[m].empty()) continue;
+      uint32_t pairs = 0;
+      for (size_t i = 0; i < partners[m].size(); ++i) pairs += partners[m][i] > int64_t(i) ? 1 : 0;
+      REQUIRE(merges[m] == pairs, "the command did not make every recognised pair");
+    }
+  }
   if (!run.traced && tamper.on) {
     document.Clear();
     return run;
