@@ -330,7 +330,14 @@ void Check(std::string_view input, const mesh::MeshFile& mesh, const Run& run) {
   for (size_t i = 0; i < in.size(); ++i) {
     const Statement& s = in[i];
     if (faceOf[i] < 0) {
-      REQUIRE(o < out.size() && out[o].text == s.text, "statement " + Show(s.text) + " is not kept");
+      // An empty line after a removed face that followed a CR alone comes back as CR LF: the CR
+      // and its LF would otherwise read as one line end.
+      const bool afterRemoved = i > 0 && faceOf[i - 1] >= 0 &&
+                                !run.trace.kept[static_cast<size_t>(faceOf[i - 1])] && o > 0 &&
+                                !out[o - 1].text.empty() && out[o - 1].text.back() == '\r';
+      REQUIRE(o < out.size() && (out[o].text == s.text ||
+                                 (afterRemoved && s.text == "\n" && out[o].text == "\r\n")),
+              "statement " + Show(s.text) + " is not kept");
       ++o;
       continue;
     }

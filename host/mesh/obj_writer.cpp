@@ -175,6 +175,8 @@ class Writer {
     return true;
   }
   void SkipTo(size_t end) { copied_ = end; }
+  bool Write(std::string_view piece) { return Emit(piece); }
+  char LastWritten() const { return last_; }
 
   // Hands on what is still gathered.
   bool Flush() {
@@ -253,6 +255,8 @@ class Writer {
   }
 
   bool Emit(std::string_view piece) {
+    if (piece.empty()) return true;
+    last_ = piece.back();
     if (piece.size() >= kDirect) return Flush() && sink_(piece);
     gathered_.append(piece);
     return gathered_.size() < kBlock || Flush();
@@ -264,6 +268,7 @@ class Writer {
   const ProgressCallback& progress_;
   WriteReport* report_;
   size_t copied_ = 0;
+  char last_ = '\0';
   int reported_ = -1;
   std::string joined_[4];
   FaceText split_[4];
@@ -300,6 +305,14 @@ bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace
       }
     } else {
       end = StatementEnd(text, offset);
+      // A line ended by a bare CR, then the partner's line, then an empty line: without the
+      // partner the CR and the empty line's LF would read as one CR LF, and two lines as one. The
+      // empty line keeps its place as a CR LF line instead.
+      if (writer.LastWritten() == '\r' && end < text.size() && text[end] == '\n' &&
+          !writer.Write("\r")) {
+        error = "the result could not be written";
+        return false;
+      }
     }
     writer.SkipTo(end);
   }

@@ -153,6 +153,23 @@ TEST(ObjWriter, RemovedAndRewrittenStatementsTakeTheirContinuedLinesAlong) {
   EXPECT_EQ(Write(text, mesh, trace), "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\nv 9 9 9\nf 1 3 4\n");
 }
 
+// A line ended by a CR alone, the partner's line, an empty line: the partner cannot simply go, or
+// the CR and the empty line's LF would read as one line end and the empty line would be lost.
+TEST(ObjWriter, ARemovedLineBetweenACrAndAnEmptyLineLeavesBothLines) {
+  const std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\r# cr\rf 1 3 4\n\nv 2 2 2\n";
+  const MeshFile mesh = Parse(text);
+  const std::string written = Write(text, mesh, MergedPairs(mesh, {0}));
+  EXPECT_EQ(written, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\r# cr\r\r\nv 2 2 2\n");
+  // Read again, the statements after the merged face are the comment, the empty line and the
+  // vertex, as they were.
+  const MeshFile again = Parse(written);
+  EXPECT_EQ(again.faces.size(), 1u);
+  // Without a CR before it, the partner's line simply goes.
+  const std::string plain = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n\n";
+  EXPECT_EQ(Write(plain, Parse(plain), MergedPairs(Parse(plain), {0})),
+            "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n\n");
+}
+
 TEST(ObjWriter, RelativeIndicesFromAnotherLineKeepTheirMeaning) {
   struct Case {
     const char* name;
