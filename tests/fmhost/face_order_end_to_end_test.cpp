@@ -20,13 +20,7 @@ namespace fm::host::fmhost {
 namespace {
 
 namespace fs = std::filesystem;
-using fm::test::BottomTeeth;
-using fm::test::Cap;
-using fm::test::Grid;
-using fm::test::Join;
-using fm::test::NativeAgainstASecondTriangle;
-using fm::test::SourceFace;
-using fm::test::TeethBeforeTheirQuads;
+using namespace fm::test;  // the source meshes
 
 struct SourceObject {
   std::string name;

@@ -14,14 +14,7 @@
 namespace fm::host::mesh {
 namespace {
 
-using fm::test::BottomTeeth;
-using fm::test::Cap;
-using fm::test::Grid;
-using fm::test::GridPoint;
-using fm::test::Join;
-using fm::test::NativeAgainstASecondTriangle;
-using fm::test::SourceFace;
-using fm::test::TeethBeforeTheirQuads;
+using namespace fm::test;  // the source meshes
 
 // A triangulated file: its polygons in file order, each one's material run, and the quads whose two
 // triangles it holds, as (first triangle, second triangle) file positions.
