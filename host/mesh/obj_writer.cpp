@@ -74,6 +74,9 @@ bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceTe
         joined.append(line);
         pos = lineEnd + 1;
       }
+      // Written on one line, a statement whose comment ran on with backslashes would end in a
+      // backslash again and take the line after it along: the comment loses them.
+      while (!joined.empty() && (IsBlank(joined.back()) || joined.back() == '\\')) joined.pop_back();
       statement = joined;
       continued = true;
     }

@@ -170,6 +170,18 @@ TEST(ObjWriter, ARemovedLineBetweenACrAndAnEmptyLineLeavesBothLines) {
             "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n\n");
 }
 
+// A face whose comment runs on to the next line: written on one line, the comment must not end in
+// a backslash, or the line after the face would become part of it.
+TEST(ObjWriter, AMergedFaceWhoseCommentRanOnDoesNotTakeTheNextLine) {
+  const std::string text =
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 # note \\\\\n\nf 1 3 4\nv 2 2 2\n";
+  const MeshFile mesh = Parse(text);
+  ASSERT_EQ(mesh.faces.size(), 2u);
+  const std::string written = Write(text, mesh, MergedPairs(mesh, {0}));
+  EXPECT_EQ(written, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4 # note\nv 2 2 2\n");
+  EXPECT_EQ(Parse(written).vertices.size(), 5u);
+}
+
 TEST(ObjWriter, RelativeIndicesFromAnotherLineKeepTheirMeaning) {
   struct Case {
     const char* name;
