@@ -58,10 +58,10 @@ std::optional<int> ParseOptions(int argc, const char* const* argv, Options& opti
       ->type_name("ID|NAME");
   app.add_option("--order", options.order,
                  "the order each object's triangles are handed to the command in: 'auto' (the "
-                 "default) keeps the file's order where the command reads pairs in it, and "
-                 "otherwise recognises second triangles written after the first ones (per "
-                 "material run) and hands each pair over together; 'file' always keeps the "
-                 "file's order")
+                 "default) keeps the file's order where the command reads pairs in it that merge "
+                 "every triangle, and otherwise recognises second triangles written after the "
+                 "first ones (per material run) and, where that pairs more, hands each pair over "
+                 "together; 'file' always keeps the file's order")
       ->transform(CLI::CheckedTransformer(
           std::map<std::string, FaceOrder>{{"auto", FaceOrder::kAuto}, {"file", FaceOrder::kFile}}))
       ->type_name("auto|file");
