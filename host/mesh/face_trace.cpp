@@ -132,6 +132,15 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
     traced.corners = triangle ? 3 : 4;
     trace.rewritten.push_back(traced);
   }
+  // The command drops only polygons whose first two corners are one point (and the partners it
+  // merges, which the merged polygons name); any other face in no polygon would be lost.
+  for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
+    if (used[f] || mesh.faces[f].vertex[0] == mesh.faces[f].vertex[1]) continue;
+    error = where + "its face " + std::to_string(f - source.firstFace + 1) +
+            " went into no polygon, though only a face whose first two corners are one point "
+            "may be dropped";
+    return false;
+  }
   if (!order.empty()) SortRewritten(source, trace.rewritten, firstRewritten);
   trace.polygonsAfter.push_back(count);
   return true;

@@ -231,6 +231,18 @@ TEST_F(FaceTraceTest, ADocumentThatDoesNotTraceBackIsRefused) {
        "object 'strip': polygon 1 takes a corner of a face another polygon came from"},
       {"uvw tag cut short", [](FaceTraceTest& t) { t.StripUvw().SetCount(2); },
        "object 'strip': its UVW tag no longer covers its polygons"},
+      // The merged polygon names the dropped face 5 for its fourth corner instead of its partner,
+      // face 2, which would then be lost.
+      {"a partner that no polygon names",
+       [](FaceTraceTest& t) {
+         t.Merge(0);
+         t.Compact();
+         t.Strip().Polygons()[0].d = 0;
+         UvwRecord r = t.StripUvw().Get(0);
+         r.d = Origin(4, 0);
+         t.StripUvw().Set(0, r);
+       },
+       "object 'strip': its face 2 went into no polygon"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
