@@ -216,9 +216,10 @@ bool Bounds(const std::vector<PolygonRecord>& polygons, const EdgeOwners& edges,
 // borders a second triangle, the order alone allows several pairings, some of them shifted along
 // whole rows of quads. A tool splits every quad one of at most two ways (one per diagonal), so the
 // true pairing takes at most two ways, and every second triangle has a partner in one of them; a
-// pairing across borders takes others. The fewest ways that give every second triangle a partner,
-// and still a pairing in order, are taken as the tool's (when several sets are as few, all of them
-// together, which leaves more open).
+// pairing across borders takes others. Every set of one or two ways that gives every second
+// triangle a partner, and still a pairing in order, could be the tool's (a set of two only when
+// neither of its ways does alone); all of them together are taken, which leaves open whatever they
+// disagree on.
 struct SplitPlan {
   uint16_t ways = 0;   // the tool's ways; 0 when no one or two ways give every one a partner
   int wayCount = 0;    // 1 or 2 when `ways` was found
@@ -256,9 +257,7 @@ SplitPlan PlanSplit(const std::vector<PolygonRecord>& polygons, const EdgeOwners
       if ((mask & ways) != 0) covered += withWays[mask];
     return covered == toPair;
   };
-  // Every set of one or two ways that gives each second triangle a partner, and a pairing in
-  // order, could be the tool's, unless a way of it alone already does. The pairs all of them agree
-  // on are taken: the union of the sets (fewest ways first: a second way only widens the choice).
+  // Single ways first: a set of two that holds one of them only widens the choice.
   uint32_t passed = 0;
   const auto could = [&](uint16_t set) {
     return coversAll(set) &&
