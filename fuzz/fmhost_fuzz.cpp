@@ -102,7 +102,14 @@ int64_t Resolve(std::string_view digits, int64_t count) {
 std::vector<Statement> Statements(std::string_view text) {
   std::vector<Statement> out;
   int64_t counts[3] = {0, 0, 0};
-  for (size_t at = 0; at < text.size();) {
+  size_t start = 0;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {  // a byte order mark, which the reader passes over
+    Statement mark;
+    mark.text = text.substr(0, 3);
+    out.push_back(mark);
+    start = 3;
+  }
+  for (size_t at = start; at < text.size();) {
     const size_t end = mesh::StatementEnd(text, at);
     Statement s;
     s.text = text.substr(at, end - at);
