@@ -4,13 +4,13 @@
 // the libraries are copied beside it; fmhost says so.
 
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace fm::host::fmhost {
 
-// One warning line naming the libraries that `text` (read from `input`) names, that lie beside
+// One warning line naming those of `names` (the libraries the file `input` names) that lie beside
 // `input` and are not beside `output`; empty when there are none.
-std::string MissingMaterialLibraries(std::string_view text, const std::string& input,
-                                     const std::string& output);
+std::string MissingMaterialLibraries(const std::vector<std::string>& names,
+                                     const std::string& input, const std::string& output);
 
 }  // namespace fm::host::fmhost

@@ -235,11 +235,8 @@ int Run(const Options& options, Streams& streams) {
     if (!opened) return Fail(streams, error);
     if (!toStandardOutput) {
       const std::string materials =
-          MissingMaterialLibraries(inputFile.Text(), options.input, options.output);
+          MissingMaterialLibraries(input.materialLibraries, options.input, options.output);
       if (!materials.empty()) warnings.push_back(materials);
-      // That look at the text brought its pages back; they are not needed until the result is
-      // written, and would otherwise stay resident beside the document while the command runs.
-      inputFile.Release(0, inputFile.Text().size());
     }
   }
 

@@ -78,6 +78,8 @@ struct MeshFile {
   // Empty when no face uses a negative index; otherwise one entry per face, and entries before the
   // first such face are not used.
   std::vector<IndexBase> bases;
+  // The names on the `mtllib` statements, in order (libraries are found beside the file).
+  std::vector<std::string> materialLibraries;
   // Byte length of the text this was read from (the offsets of `faces` point into it).
   uint64_t textSize = 0;
 };

@@ -282,6 +282,10 @@ class Parser {
                                             "a normal needs three numbers");
     if (keyword == "o") return ObjectLine(Trim(rest), lineNumber);
     if (keyword == "usemtl") MaterialLine(rest);
+    if (keyword == "mtllib") {
+      Tokens tokens(rest);
+      for (std::string_view name; tokens.Next(name);) libraries_.emplace_back(name);
+    }
     if (!LooksLikeText(keyword)) {
       return Fail(lineNumber, "not an OBJ statement: " + QuotedToken(keyword));
     }
@@ -541,6 +545,7 @@ class Parser {
       }
     }
     file.vertices = std::move(vertices_);
+    file.materialLibraries = std::move(libraries_);
     file.texcoordCount = counts_[kTexcoord];
     file.normalCount = counts_[kNormal];
     file.faces = std::move(faces_);
@@ -569,6 +574,7 @@ class Parser {
   std::string material_;      // named by the last `usemtl`; none before the first
   std::string faceMaterial_;  // material_ when the last kept face was read
   bool materialNamed_ = false;  // a `usemtl` came since that face
+  std::vector<std::string> libraries_;
 };
 
 }  // namespace

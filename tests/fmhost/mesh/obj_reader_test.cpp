@@ -123,6 +123,16 @@ TEST(ObjReader, WhatItDoesNotNeedIsCheckedOrLeftAlone) {
   EXPECT_EQ(mesh.vertices.size(), 3u);
 }
 
+TEST(ObjReader, MaterialLibrariesAreListedAsTheStatementsNameThem) {
+  // Several names on one line with a comment after them, an indented statement continued over two
+  // lines, and after a bare CR `mtllibx`, which is another statement.
+  const MeshFile mesh = Parse(
+      "mtllib a.mtl b.mtl # not c.mtl\r\n\t mtllib \\\n d.mtl\rmtllibx e.mtl\n"
+      "g x\nmtllib\n" + std::string(kSquare) + "f 1 2 3\nmtllib f.mtl\n");
+  EXPECT_EQ(mesh.materialLibraries, (std::vector<std::string>{"a.mtl", "b.mtl", "d.mtl", "f.mtl"}));
+  EXPECT_TRUE(Parse(kSquare).materialLibraries.empty());
+}
+
 TEST(ObjReader, LayoutDetailsOfTheTextDoNotMatter) {
   struct Case {
     const char* name;
