@@ -249,6 +249,7 @@ class Writer {
     }
     line.append(own.tail);
     line.append(own.lineEnd);
+    last_ = line.back();
     return gathered_.size() < kBlock || Flush();
   }
 

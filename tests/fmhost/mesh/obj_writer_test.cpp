@@ -164,6 +164,11 @@ TEST(ObjWriter, ARemovedLineBetweenACrAndAnEmptyLineLeavesBothLines) {
   // vertex, as they were.
   const MeshFile again = Parse(written);
   EXPECT_EQ(again.faces.size(), 1u);
+  // The same where the CR ends the merged face itself.
+  const std::string own = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\rf 1 3 4\n\nv 2 2 2\n";
+  const std::string ownWritten = Write(own, Parse(own), MergedPairs(Parse(own), {0}));
+  EXPECT_EQ(ownWritten, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\r\r\nv 2 2 2\n");
+  EXPECT_EQ(Parse(ownWritten).vertices.size(), 5u);
   // Without a CR before it, the partner's line simply goes.
   const std::string plain = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n\n";
   EXPECT_EQ(Write(plain, Parse(plain), MergedPairs(Parse(plain), {0})),
