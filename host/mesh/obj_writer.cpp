@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "host/mesh/obj_reader.h"
 
@@ -17,12 +22,15 @@ bool Continues(std::string_view line) {
   return !line.empty() && line.back() == '\\';
 }
 
-// The result goes to the sink in blocks of about this size: the rewritten lines and short stretches
-// of the text between them are gathered, so that a file of millions of changed faces does not take
-// millions of calls. Stretches of the text at least kDirect long are handed on as they are, without
-// a copy.
-constexpr size_t kBlock = size_t{1} << 20;
+// The result is rendered in stretches of about kPiece bytes of the text, each starting at a
+// rewritten face, two at a time where there are several (the rendering is most of the writer's
+// work; the stretches are independent), and handed to the sink in order: each stretch's rewritten
+// lines and the short runs of text between them as one block, runs of the text at least kDirect
+// long as they are, without a copy. At most kAhead stretches wait rendered, so memory stays a few
+// stretches whatever the size of the file.
+constexpr size_t kPiece = size_t{2} << 20;
 constexpr size_t kDirect = size_t{64} << 10;
+constexpr size_t kAhead = 4;
 
 // The parts of one face statement the writer needs.
 struct FaceText {
@@ -160,34 +168,36 @@ void AppendCorner(std::string& out, const CornerParts& parts, const bool keep[3]
   }
 }
 
+// One stretch of the result as rendered: runs of `gathered` and of the text, in order.
+struct Rendered {
+  struct Run {
+    bool fromText = false;  // else from `gathered`
+    size_t begin = 0;
+    size_t size = 0;
+  };
+  std::string gathered;
+  std::vector<Run> runs;
+  WriteReport report;
+  std::string error;  // set when the stretch could not be rendered
+};
+
+// Renders one stretch of the result into a Rendered.
 class Writer {
  public:
-  Writer(std::string_view text, const MeshFile& mesh, const TextSink& sink,
-         const ProgressCallback& progress, WriteReport* report)
-      : text_(text), mesh_(mesh), sink_(sink), progress_(progress), report_(report) {
-    gathered_.reserve(kBlock + kBlock / 8);
-  }
+  // `from`: where in the text the stretch starts.
+  Writer(std::string_view text, const MeshFile& mesh, Rendered& out, size_t from)
+      : text_(text), mesh_(mesh), out_(out), copied_(from) {}
 
-  bool CopyTo(size_t end) {
-    if (end > copied_ && !Emit(text_.substr(copied_, end - copied_))) return false;
+  void CopyTo(size_t end) {
+    if (end > copied_) Emit(copied_, end - copied_);
     copied_ = std::max(copied_, end);
-    if (progress_ && !text_.empty()) {
-      const int percent = static_cast<int>(uint64_t{copied_} * 100 / text_.size());
-      if (percent != reported_) progress_(reported_ = percent);
-    }
-    return true;
   }
   void SkipTo(size_t end) { copied_ = end; }
-  bool Write(std::string_view piece) { return Emit(piece); }
-  char LastWritten() const { return last_; }
-
-  // Hands on what is still gathered.
-  bool Flush() {
-    if (gathered_.empty()) return true;
-    const bool taken = sink_(gathered_);
-    gathered_.clear();
-    return taken;
+  void Write(std::string_view piece) {
+    Gather(piece);
+    last_ = piece.back();
   }
+  char LastWritten() const { return last_; }
 
   // Rewrites the statement of `face.face` and returns in `end` where that statement ends.
   bool Rewrite(const RewrittenFace& face, size_t& end, std::string& error) {
@@ -235,11 +245,10 @@ class Writer {
       }
     }
     // Corners from faces of different forms: the merged face has what all of them have.
-    if (report_ != nullptr) {
-      report_->facesWithoutTexcoords += had[1] && !keep[1];
-      report_->facesWithoutNormals += had[2] && !keep[2];
-    }
-    std::string& line = gathered_;
+    out_.report.facesWithoutTexcoords += had[1] && !keep[1];
+    out_.report.facesWithoutNormals += had[2] && !keep[2];
+    std::string& line = out_.gathered;
+    const size_t lineStart = line.size();
     line.append(own.indent);
     line.push_back('f');
     for (int k = 0; k < face.corners; ++k) {
@@ -250,7 +259,8 @@ class Writer {
     line.append(own.tail);
     line.append(own.lineEnd);
     last_ = line.back();
-    return gathered_.size() < kBlock || Flush();
+    AddRun(false, lineStart, line.size() - lineStart);
+    return true;
   }
 
  private:
@@ -258,71 +268,228 @@ class Writer {
     return static_cast<size_t>(std::find(faces, faces + count, face) - faces);
   }
 
-  bool Emit(std::string_view piece) {
-    if (piece.empty()) return true;
-    last_ = piece.back();
-    if (piece.size() >= kDirect) return Flush() && sink_(piece);
-    gathered_.append(piece);
-    return gathered_.size() < kBlock || Flush();
+  // The text in [begin, begin + size), size > 0.
+  void Emit(size_t begin, size_t size) {
+    last_ = text_[begin + size - 1];
+    if (size >= kDirect) {
+      AddRun(true, begin, size);
+    } else {
+      Gather(text_.substr(begin, size));
+    }
+  }
+
+  void Gather(std::string_view piece) {
+    const size_t begin = out_.gathered.size();
+    out_.gathered.append(piece);
+    AddRun(false, begin, piece.size());
+  }
+
+  // Runs of `gathered` that follow one another are one run.
+  void AddRun(bool fromText, size_t begin, size_t size) {
+    std::vector<Rendered::Run>& runs = out_.runs;
+    if (!fromText && !runs.empty() && !runs.back().fromText) {
+      runs.back().size += size;
+    } else {
+      runs.push_back(Rendered::Run{fromText, begin, size});
+    }
   }
 
   std::string_view text_;
   const MeshFile& mesh_;
-  const TextSink& sink_;
-  const ProgressCallback& progress_;
-  WriteReport* report_;
+  Rendered& out_;
   size_t copied_ = 0;
   char last_ = '\0';
-  int reported_ = -1;
   std::string joined_[4];
   FaceText split_[4];
   std::string ownJoined_;
   FaceText ownSplit_;
-  std::string gathered_;
+};
+
+// A stretch of the result: faces [firstFace, endFace), whose changes start at
+// trace.rewritten[firstRewritten], and the text [textBegin, textEnd).
+struct Stretch {
+  size_t firstFace = 0;
+  size_t endFace = 0;
+  size_t firstRewritten = 0;
+  size_t textBegin = 0;
+  size_t textEnd = 0;
+};
+
+// Stretches of about `pieceBytes` of the text, each but the first starting at a rewritten face,
+// whose rendering depends on nothing written before it (what matters of that, the last byte, a
+// rewritten face sets itself).
+std::vector<Stretch> Stretches(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
+                               size_t pieceBytes) {
+  std::vector<Stretch> stretches(1);
+  for (size_t r = 0; r < trace.rewritten.size(); ++r) {
+    const size_t f = trace.rewritten[r].face;
+    const size_t offset = mesh.faces[f].offset;
+    if (offset - stretches.back().textBegin < pieceBytes) continue;
+    stretches.back().endFace = f;
+    stretches.back().textEnd = offset;
+    stretches.push_back(Stretch{f, 0, r, offset, 0});
+  }
+  stretches.back().endFace = mesh.faces.size();
+  stretches.back().textEnd = text.size();
+  return stretches;
+}
+
+void Render(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
+            const Stretch& stretch, Rendered& out) {
+  Writer writer(text, mesh, out, stretch.textBegin);
+  size_t next = stretch.firstRewritten;
+  for (size_t f = stretch.firstFace; f < stretch.endFace; ++f) {
+    const bool rewrite = next < trace.rewritten.size() && trace.rewritten[next].face == f;
+    if (trace.kept[f] && !rewrite) continue;
+    const size_t offset = mesh.faces[f].offset;
+    writer.CopyTo(offset);
+    size_t end = 0;
+    if (rewrite) {
+      if (!writer.Rewrite(trace.rewritten[next++], end, out.error)) return;
+    } else {
+      end = StatementEnd(text, offset);
+      // A line ended by a bare CR, then the partner's line, then an empty line: without the
+      // partner the CR and the empty line's LF would read as one CR LF, and two lines as one. The
+      // empty line keeps its place as a CR LF line instead.
+      if (writer.LastWritten() == '\r' && end < text.size() && text[end] == '\n') writer.Write("\r");
+    }
+    writer.SkipTo(end);
+  }
+  writer.CopyTo(stretch.textEnd);
+}
+
+// Renders stretches on a second thread while the calling one renders and hands them on in order.
+class Renderers {
+ public:
+  Renderers(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
+            const std::vector<Stretch>& stretches)
+      : text_(text), mesh_(mesh), trace_(trace), stretches_(stretches),
+        rendered_(stretches.size()), done_(stretches.size(), false) {
+    if (stretches.size() < 2) return;
+    try {
+      helper_ = std::thread([this] { Help(); });
+    } catch (const std::system_error&) {
+      // Without a second thread the calling one renders every stretch.
+    }
+  }
+  ~Renderers() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (helper_.joinable()) helper_.join();
+  }
+  Renderers(const Renderers&) = delete;
+  Renderers& operator=(const Renderers&) = delete;
+
+  // Stretch k, rendered; every stretch before it has been let go.
+  Rendered& Take(size_t k) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    taken_ = k;
+    changed_.notify_all();
+    // While the other thread renders it, the next stretch no one has taken up is rendered here.
+    while (!done_[k]) {
+      if (claimed_ < stretches_.size() && claimed_ <= k + kAhead) {
+        RenderClaimed(lock);
+      } else {
+        changed_.wait(lock);
+      }
+    }
+    return rendered_[k];
+  }
+
+  // Stretch k has been handed on: its memory is kept for a later one.
+  void Release(size_t k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Rendered& done = rendered_[k];
+    done.gathered.clear();
+    done.runs.clear();
+    spare_.push_back(std::move(done));
+    rendered_[k] = Rendered{};
+  }
+
+ private:
+  void Help() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      changed_.wait(lock, [this] {
+        return stop_ || claimed_ >= stretches_.size() || claimed_ <= taken_ + kAhead;
+      });
+      if (stop_ || claimed_ >= stretches_.size()) return;
+      RenderClaimed(lock);
+    }
+  }
+
+  // Renders the next stretch no one has taken up; called and returns with the lock held.
+  void RenderClaimed(std::unique_lock<std::mutex>& lock) {
+    const size_t k = claimed_++;
+    Rendered out;
+    if (!spare_.empty()) {
+      out = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    lock.unlock();
+    Render(text_, mesh_, trace_, stretches_[k], out);
+    lock.lock();
+    rendered_[k] = std::move(out);
+    done_[k] = true;
+    changed_.notify_all();
+  }
+
+  std::string_view text_;
+  const MeshFile& mesh_;
+  const FaceTrace& trace_;
+  const std::vector<Stretch>& stretches_;
+  std::vector<Rendered> rendered_;
+  std::vector<bool> done_;
+  std::vector<Rendered> spare_;
+  size_t claimed_ = 0;  // stretches before it are rendered or being rendered
+  size_t taken_ = 0;    // the stretch the calling thread waits for or hands on
+  bool stop_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::thread helper_;
 };
 
 }  // namespace
 
 bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
                     const TextSink& sink, std::string& error, const ProgressCallback& progress,
-                    WriteReport* report) {
+                    WriteReport* report, size_t pieceBytes) {
   if (text.size() != mesh.textSize || trace.kept.size() != mesh.faces.size()) {
     error = "the text is not the one the mesh was read from";
     return false;
   }
   if (report != nullptr) *report = WriteReport{};
-  Writer writer(text, mesh, sink, progress, report);
-  size_t next = 0;  // into trace.rewritten
-  for (size_t f = 0; f < mesh.faces.size(); ++f) {
-    const bool rewrite = next < trace.rewritten.size() && trace.rewritten[next].face == f;
-    if (trace.kept[f] && !rewrite) continue;
-    const size_t offset = mesh.faces[f].offset;
-    if (!writer.CopyTo(offset)) {
-      error = "the result could not be written";
+  const std::vector<Stretch> stretches =
+      Stretches(text, mesh, trace, pieceBytes == 0 ? kPiece : pieceBytes);
+  Renderers renderers(text, mesh, trace, stretches);
+  int reported = -1;
+  for (size_t k = 0; k < stretches.size(); ++k) {
+    const Rendered& rendered = renderers.Take(k);
+    if (!rendered.error.empty()) {
+      error = rendered.error;
       return false;
     }
-    size_t end = 0;
-    if (rewrite) {
-      if (!writer.Rewrite(trace.rewritten[next++], end, error)) {
-        if (error.empty()) error = "the result could not be written";
-        return false;
-      }
-    } else {
-      end = StatementEnd(text, offset);
-      // A line ended by a bare CR, then the partner's line, then an empty line: without the
-      // partner the CR and the empty line's LF would read as one CR LF, and two lines as one. The
-      // empty line keeps its place as a CR LF line instead.
-      if (writer.LastWritten() == '\r' && end < text.size() && text[end] == '\n' &&
-          !writer.Write("\r")) {
+    for (const Rendered::Run& run : rendered.runs) {
+      const std::string_view piece = run.fromText ? text.substr(run.begin, run.size)
+                                                  : std::string_view(rendered.gathered).substr(
+                                                        run.begin, run.size);
+      if (!sink(piece)) {
         error = "the result could not be written";
         return false;
       }
     }
-    writer.SkipTo(end);
-  }
-  if (!writer.CopyTo(text.size()) || !writer.Flush()) {
-    error = "the result could not be written";
-    return false;
+    if (report != nullptr) {
+      report->facesWithoutTexcoords += rendered.report.facesWithoutTexcoords;
+      report->facesWithoutNormals += rendered.report.facesWithoutNormals;
+    }
+    renderers.Release(k);
+    if (progress && !text.empty()) {
+      const int percent = static_cast<int>(uint64_t{stretches[k].textEnd} * 100 / text.size());
+      if (percent != reported) progress(reported = percent);
+    }
   }
   return true;
 }

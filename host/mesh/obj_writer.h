@@ -10,6 +10,7 @@
 // keeps a negative (relative) index where that index means the same at the new line; elsewhere it
 // is written as the absolute index.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,9 +30,13 @@ struct WriteReport {
 };
 
 // `text` is what `mesh` was read from. False when the sink refused a piece or the text no longer
-// holds the face statements the mesh was read from (then `error` says which).
+// holds the face statements the mesh was read from (then `error` says which). The result is
+// rendered in stretches of about `pieceBytes` of the text (0: the writer's own choice, a few
+// megabytes), on two threads where there are several; the sink always hears it in order, on the
+// calling thread, and so does `progress`.
 bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
                     const TextSink& sink, std::string& error,
-                    const ProgressCallback& progress = {}, WriteReport* report = nullptr);
+                    const ProgressCallback& progress = {}, WriteReport* report = nullptr,
+                    size_t pieceBytes = 0);
 
 }  // namespace fm::host::mesh

@@ -297,5 +297,65 @@ TEST(ObjWriter, ALargeResultIsGatheredIntoFewPiecesInOrder) {
   }
 }
 
+// However the result is cut into stretches rendered side by side, it is the same text, heard in
+// order; a refusal or a fault in any stretch stops the writer with nothing more heard.
+TEST(ObjWriter, TheResultIsTheSameHoweverItIsCutIntoStretches) {
+  std::string text;
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  for (int i = 0; i < 500; ++i) {
+    const std::string end = ends[i % 3];
+    text += "v 0 0 0" + end + "v 1 0 0" + end + "v 1 1 0" + end + "v 0 1 0" + end;
+    // Relative and absolute corners, a continued statement, comments, an empty line after the
+    // partner (which must survive a bare CR before it).
+    if (i % 4 == 0) {
+      text += "f -4 -3 -2 # a" + end + "f -4 \\" + end + " -2 -1" + end;
+    } else {
+      text += "f " + std::to_string(4 * i + 1) + " " + std::to_string(4 * i + 2) + " " +
+              std::to_string(4 * i + 3) + end + "f -4 -2 -1" + end + (i % 5 == 0 ? end : "");
+    }
+  }
+  const MeshFile mesh = Parse(text);
+  ASSERT_EQ(mesh.faces.size(), 1000u);
+  FaceTrace trace = Unchanged(mesh);
+  for (uint32_t f = 0; f < 1000; f += 2) {
+    trace.kept[f + 1] = false;
+    trace.rewritten.push_back(Merged(f, f + 1, 2));
+  }
+  const auto WriteIn = [&](size_t pieceBytes, std::vector<int>* progress = nullptr) {
+    std::string out, error;
+    EXPECT_TRUE(WriteEditedObj(text, mesh, trace, [&](std::string_view p) {
+      out.append(p);
+      return true;
+    }, error, [&](int percent) { if (progress) progress->push_back(percent); }, nullptr,
+                               pieceBytes)) << error;
+    return out;
+  };
+  const std::string whole = WriteIn(0);
+  EXPECT_EQ(Parse(whole).faces.size(), 500u);
+  EXPECT_EQ(Parse(whole).vertices.size(), 2000u);
+  for (const size_t pieceBytes : {size_t{1}, size_t{100}, size_t{4096}}) {
+    SCOPED_TRACE(pieceBytes);
+    std::vector<int> progress;
+    EXPECT_TRUE(WriteIn(pieceBytes, &progress) == whole);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 100);
+  }
+
+  // A sink that refuses its tenth piece hears no eleventh.
+  size_t heard = 0;
+  std::string error;
+  EXPECT_FALSE(WriteEditedObj(text, mesh, trace, [&](std::string_view) { return ++heard < 10; },
+                              error, {}, nullptr, 1));
+  EXPECT_EQ(heard, 10u);
+  // A face statement no longer where it was, near the end, is found in whichever stretch holds it.
+  std::string moved = text;
+  moved[mesh.faces[990].offset] = 'g';
+  heard = 0;
+  EXPECT_FALSE(WriteEditedObj(moved, mesh, trace, [&](std::string_view) { return ++heard > 0; },
+                              error, {}, nullptr, 1));
+  EXPECT_EQ(error, "the face statement of face 991 is no longer where it was read");
+}
+
 }  // namespace
 }  // namespace fm::host::mesh
