@@ -1,12 +1,17 @@
 #include "host/mesh/obj_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "host/mesh/large_buffer.h"
@@ -19,6 +24,14 @@ constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
 
 // The largest stretch LineEnd searches at once.
 constexpr size_t kMaxWindow = size_t{1} << 16;
+
+// Texts at least this long are read in kParts parts, by two threads at once.
+constexpr size_t kPartsFrom = size_t{8} << 20;
+constexpr size_t kParts = 16;
+// How far a line is looked for that ends no continued statement, where a part is to start.
+constexpr size_t kSplitSearch = size_t{1} << 20;
+// How often the second thread tells how far it has come, in bytes.
+constexpr size_t kProgressStep = size_t{1} << 18;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -178,6 +191,17 @@ struct Opened {
   LeftObject left;     // left.corners != 0 once it is left out of the document
 };
 
+// A statement of the second part whose effect depends on what came before the part (the open
+// object, the material in use), kept to be taken over in order after the first part.
+struct Event {
+  enum Kind { kObject, kMaterial, kLongFace };
+  Kind kind = kObject;
+  uint32_t beforeFace = 0;  // how many of the part's faces came before it
+  int64_t line = 0;         // within the part
+  size_t corners = 0;       // of a long face
+  std::string name;         // of an object or material
+};
+
 class Parser {
  public:
   Parser(std::string_view text, std::string_view displayName, std::string_view defaultObjectName,
@@ -185,39 +209,73 @@ class Parser {
       : text_(text), displayName_(displayName), defaultObjectName_(defaultObjectName),
         progress_(progress) {}
 
-  bool Run(MeshFile& out) {
+  // `partBytes`: about how long the parts are that the text is read in (0: sixteen parts of a
+  // long text, one part of a short one).
+  bool Run(MeshFile& out, size_t partBytes) {
     const void* nul = text_.empty() ? nullptr : std::memchr(text_.data(), '\0', text_.size());
     if (nul != nullptr) {
       const size_t at = static_cast<size_t>(static_cast<const char*>(nul) - text_.data());
       return Fail(LineNumberAt(text_, at), "a NUL byte: this is not a text file");
     }
-    ReserveForEstimate();
-    size_t pos = text_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    int64_t lineNumber = 0;
-    std::string joined;
-    while (pos < text_.size()) {
-      const size_t start = pos;
-      size_t end = LineEnd(text_, pos);
-      std::string_view line = text_.substr(pos, end - pos);
-      pos = end + 1;
-      const int64_t statementLine = ++lineNumber;
-      if (Continues(line)) {
-        joined.clear();
-        while (true) {
-          const std::string_view piece = Trim(line);
-          const bool more = Continues(piece) && pos < text_.size();
-          joined.append(Continues(piece) ? piece.substr(0, piece.size() - 1) : piece);
-          if (!more) break;
-          joined.push_back(' ');
-          end = LineEnd(text_, pos);
-          line = text_.substr(pos, end - pos);
-          pos = end + 1;
-          ++lineNumber;
-        }
-        line = joined;
+    ReserveForEstimate(0, text_.size());
+    pos_ = text_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    // Parts of a length asked for are all the second thread's but the first, whatever the timing,
+    // so that its way of reading is what a test sees.
+    const bool secondTakesTheRest = partBytes != 0;
+    if (partBytes == 0 && text_.size() >= kPartsFrom) partBytes = text_.size() / kParts;
+    // Where each part starts; the last entry is the end of the text.
+    std::vector<size_t> starts{pos_};
+    for (size_t from = partBytes; partBytes != 0 && from < text_.size();) {
+      const size_t start = PartStart(std::max(from, starts.back() + 1));
+      if (start >= text_.size()) break;
+      starts.push_back(start);
+      from = start + partBytes;
+    }
+    starts.push_back(text_.size());
+    const size_t parts = starts.size() - 1;
+    if (parts == 1) return ReadPart(text_.size()) && Finish(out);
+
+    // This thread reads parts from the front, as one reading would, and a second thread reads
+    // them from the back, each as far as it can without what came before it; where they meet,
+    // this thread takes the second thread's parts over in order. A part the second thread could
+    // not read (relative indices) is read here after all.
+    Parts shared(parts);
+    shared.front = 1;  // the first part is this thread's
+    splitAt_ = true;
+    std::thread reader;
+    try {
+      reader = std::thread([&] { ReadFromTheBack(shared, starts); });
+    } catch (const std::system_error&) {
+      // Without a second thread every part is read here.
+    }
+    const auto Stop = [&] {
+      {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.stop = true;
       }
-      if (!Statement(line, statementLine, start)) return false;
-      if (progress_ && pos >= nextReport_) Report(pos);
+      cancelSecond_.store(true, std::memory_order_relaxed);
+      if (reader.joinable()) reader.join();
+      splitAt_ = false;
+      return false;
+    };
+    size_t part = 0;
+    while (true) {
+      if (!ReadPart(starts[part + 1])) return Stop();
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (shared.front >= shared.back || (secondTakesTheRest && reader.joinable())) break;
+      part = shared.front++;
+    }
+    if (reader.joinable()) reader.join();
+    splitAt_ = false;
+    for (part = shared.front; part < parts; ++part) {
+      Parser& second = *shared.read[part];
+      if (!CanTakeOver(second)) {
+        if (!ReadPart(starts[part + 1])) return false;
+      } else if (!TakeOver(second, shared.succeeded[part])) {
+        return false;
+      }
+      pos_ = starts[part + 1];
+      shared.read[part].reset();
     }
     return Finish(out);
   }
@@ -227,20 +285,162 @@ class Parser {
  private:
   bool Fail(int64_t line, const std::string& message) {
     error_ = std::string(displayName_) + ":" + std::to_string(line) + ": " + message;
+    failLine_ = line;
+    failMessage_ = message;
     return false;
+  }
+
+  // The parts of a text read by two threads: [0, front) are the first thread's, [back, count)
+  // the second's.
+  struct Parts {
+    explicit Parts(size_t count) : back(count), read(count), succeeded(count, false) {}
+    std::mutex mutex;
+    size_t front = 0;
+    size_t back;
+    bool stop = false;
+    std::vector<std::unique_ptr<Parser>> read;  // the second thread's parts, as it read them
+    std::vector<bool> succeeded;
+  };
+
+  void ReadFromTheBack(Parts& shared, const std::vector<size_t>& starts) {
+    static const ProgressCallback quiet;  // only the first thread tells of progress
+    while (true) {
+      size_t part = 0;
+      {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        if (shared.stop || shared.back <= shared.front) return;
+        part = --shared.back;
+      }
+      auto second = std::make_unique<Parser>(text_, displayName_, defaultObjectName_, quiet);
+      second->second_ = true;
+      second->pos_ = starts[part];
+      second->cancel_ = &cancelSecond_;
+      second->reached_ = &secondReached_;
+      second->counted_ = starts[part];
+      second->ReserveForEstimate(starts[part], starts[part + 1]);
+      const bool read = second->ReadPart(starts[part + 1]);
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      shared.succeeded[part] = read;
+      shared.read[part] = std::move(second);
+    }
+  }
+
+  // Reads the statements from pos_ up to `end`, a line start.
+  bool ReadPart(size_t end) {
+    std::string joined;
+    while (pos_ < end) {
+      if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
+        gaveUp_ = true;
+        return false;
+      }
+      const size_t start = pos_;
+      size_t lineEnd = LineEnd(text_, pos_);
+      std::string_view line = text_.substr(pos_, lineEnd - pos_);
+      pos_ = lineEnd + 1;
+      const int64_t statementLine = ++lines_;
+      if (Continues(line)) {
+        joined.clear();
+        while (true) {
+          const std::string_view piece = Trim(line);
+          const bool more = Continues(piece) && pos_ < end;
+          joined.append(Continues(piece) ? piece.substr(0, piece.size() - 1) : piece);
+          if (!more) break;
+          joined.push_back(' ');
+          lineEnd = LineEnd(text_, pos_);
+          line = text_.substr(pos_, lineEnd - pos_);
+          pos_ = lineEnd + 1;
+          ++lines_;
+        }
+        line = joined;
+      }
+      if (!Statement(line, statementLine, start)) return false;
+      if (reached_ != nullptr && pos_ - counted_ >= kProgressStep) {
+        reached_->fetch_add(pos_ - counted_, std::memory_order_relaxed);
+        counted_ = pos_;
+      }
+      if (progress_ && pos_ >= nextReport_) Report(pos_);
+    }
+    return true;
+  }
+
+  // The first line start at or after `from` that no continued statement runs over (the line
+  // before it does not end in a backslash); the end of the text when there is none near.
+  size_t PartStart(size_t from) const {
+    const size_t limit = std::min(text_.size(), from + kSplitSearch);
+    for (size_t q = std::max<size_t>(from, 4); q < limit; ++q) {
+      const char before = text_[q - 1];
+      if (before != '\n' && !(before == '\r' && text_[q] != '\n')) continue;
+      size_t lineEnd = q - 1;
+      if (before == '\n' && text_[q - 2] == '\r') --lineEnd;
+      size_t lineStart = lineEnd;
+      while (lineStart > 0 && text_[lineStart - 1] != '\n' && text_[lineStart - 1] != '\r') {
+        --lineStart;
+      }
+      if (!Continues(text_.substr(lineStart, lineEnd - lineStart))) return q;
+    }
+    return text_.size();
+  }
+
+  // Whether the second part's reading can be taken over: it met nothing it needed the first part
+  // for, and the counts of both stay within what the reader takes.
+  bool CanTakeOver(const Parser& second) const {
+    if (second.gaveUp_) return false;
+    for (int kind = kVertex; kind < kKinds; ++kind) {
+      if (counts_[kind] + second.counts_[kind] > kMaxCount) return false;
+    }
+    return static_cast<int64_t>(faces_.size() + second.faces_.size()) < kMaxCount;
+  }
+
+  // Takes the second part's statements over, in order, as if this reader had read them.
+  bool TakeOver(Parser& second, bool secondRead) {
+    const int64_t lineBase = lines_;
+    vertices_.insert(vertices_.end(), second.vertices_.begin(), second.vertices_.end());
+    std::vector<Vector3>().swap(second.vertices_);
+    const int64_t before[kKinds] = {counts_[kVertex], counts_[kTexcoord], counts_[kNormal]};
+    size_t event = 0, run = 0;
+    const std::vector<Event>& events = second.events_;
+    for (size_t f = 0;; ++f) {
+      for (; event < events.size() && events[event].beforeFace == f; ++event) {
+        const Event& e = events[event];
+        switch (e.kind) {
+          case Event::kObject: OpenObject(e.name, true, lineBase + e.line); break;
+          case Event::kMaterial: Material(e.name); break;
+          case Event::kLongFace: AddFace(Face{}, e.corners, IndexBase{}, false, lineBase + e.line); break;
+        }
+      }
+      if (f == second.faces_.size()) break;
+      while (run + 1 < second.baseRuns_.size() && second.baseRuns_[run + 1].firstFace <= f) ++run;
+      const IndexBase& local = second.baseRuns_[run].base;
+      const IndexBase base{static_cast<int32_t>(before[kVertex] + local.vertices),
+                           static_cast<int32_t>(before[kTexcoord] + local.texcoords),
+                           static_cast<int32_t>(before[kNormal] + local.normals)};
+      const Face& face = second.faces_[f];
+      AddFace(face, face.corners, base, false, lineBase + second.firstFaceLine_);
+    }
+    for (int kind = kVertex; kind < kKinds; ++kind) {
+      counts_[kind] += second.counts_[kind];
+      if (second.highest_[kind].index > highest_[kind].index) {
+        highest_[kind] = {second.highest_[kind].index, lineBase + second.highest_[kind].line};
+      }
+    }
+    for (std::string& name : second.libraries_) libraries_.push_back(std::move(name));
+    lines_ += second.lines_;
+    if (!secondRead) return Fail(lineBase + second.failLine_, second.failMessage_);
+    return true;
   }
 
   // Reserves the vertex and face lists for what samples spread over the text suggest, so that a
   // large file is not copied over and over as they grow (its vertices usually come first, its
   // faces after them, so the start alone would say nothing about the faces).
-  void ReserveForEstimate() {
+  void ReserveForEstimate(size_t begin, size_t end) {
     constexpr size_t kSamples = 16;
     constexpr size_t kSample = size_t{64} << 10;
-    const size_t step = text_.size() <= kSamples * kSample ? text_.size() : text_.size() / kSamples;
+    const size_t size = end - begin;
+    const size_t step = size <= kSamples * kSample ? size : size / kSamples;
     size_t vertexLines = 0, faceLines = 0, sampled = 0;
-    for (size_t from = 0; from < text_.size(); from += step) {
-      std::string_view sample = text_.substr(from, step == text_.size() ? step : kSample);
-      if (from > 0) {
+    for (size_t from = begin; from < end; from += step) {
+      std::string_view sample = text_.substr(from, step == size ? step : kSample);
+      if (from > begin) {
         // From the first whole line in it.
         const size_t end = LineEnd(sample, 0);
         if (end >= sample.size()) continue;
@@ -254,12 +454,14 @@ class Parser {
       }
       sampled += sample.size();
     }
-    const double scale = sampled == 0 ? 0.0 : 1.05 * double(text_.size()) / double(sampled);
+    const double scale = sampled == 0 ? 0.0 : 1.05 * double(size) / double(sampled);
     ReserveLarge(vertices_, static_cast<size_t>(double(vertexLines) * scale) + 16);
     ReserveLarge(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
   }
 
+  // `pos`: how far the first thread has come; the second thread's progress is added to it.
   void Report(size_t pos) {
+    if (splitAt_) pos += secondReached_.load(std::memory_order_relaxed);
     const int percent = static_cast<int>(std::min<uint64_t>(pos, text_.size()) * 100 /
                                          std::max<size_t>(text_.size(), 1));
     progress_(percent);
@@ -345,6 +547,11 @@ class Parser {
                                   QuotedToken(token));
     }
     if (raw == 0) return Fail(lineNumber, std::string(kKindName[kind]) + " index 0 is not allowed");
+    if (raw < 0 && second_) {
+      // Its meaning depends on the lines before the part.
+      gaveUp_ = true;
+      return false;
+    }
     const int64_t index = raw > 0 ? raw - 1 : counts_[kind] + raw;
     if (index < 0) {
       return Fail(lineNumber, std::string(kKindName[kind]) + " index " + std::to_string(raw) +
@@ -409,7 +616,32 @@ class Parser {
       ++corners;
     }
     if (corners < 3) return Fail(lineNumber, "a face needs at least three corners");
+    face.corners = std::min<size_t>(corners, 4);
+    if (corners == 3) face.vertex[3] = face.vertex[2];
+    const IndexBase base{static_cast<int32_t>(counts_[kVertex]),
+                         static_cast<int32_t>(counts_[kTexcoord]),
+                         static_cast<int32_t>(counts_[kNormal])};
+    if (!second_) return AddFace(face, corners, base, relative, lineNumber);
+    // The second part keeps its faces and where its counts change; which object they join, and
+    // whether they are kept, is decided when they are taken over.
+    if (firstFaceLine_ == 0) firstFaceLine_ = lineNumber;
+    if (corners > 4) {
+      events_.push_back(Event{Event::kLongFace, static_cast<uint32_t>(faces_.size()), lineNumber,
+                              corners, {}});
+      return true;
+    }
+    if (static_cast<int64_t>(faces_.size()) >= kMaxCount) return Fail(lineNumber, "too many faces");
+    if (baseRuns_.empty() || baseRuns_.back().base != base) {
+      baseRuns_.push_back(BaseRun{static_cast<uint32_t>(faces_.size()), base});
+    }
+    faces_.push_back(face);
+    return true;
+  }
 
+  // A face of `corners` corners (more than four: a long face, whose own corners are not kept)
+  // joins the open object, or the first object when none is open.
+  bool AddFace(const Face& face, size_t corners, const IndexBase& base, bool relative,
+               int64_t lineNumber) {
     if (objects_.empty()) OpenObject(defaultObjectName_, false, lineNumber);
     MeshObject& object = objects_.back();
     Opened& opened = opened_.back();
@@ -417,12 +649,7 @@ class Parser {
     if (corners > 4 && opened.left.corners == 0) LeaveObject(object, opened, lineNumber, corners);
     if (opened.left.corners != 0) return true;  // its text is written back as it is
 
-    face.corners = corners;
-    if (corners == 3) face.vertex[3] = face.vertex[2];
     if (static_cast<int64_t>(faces_.size()) >= kMaxCount) return Fail(lineNumber, "too many faces");
-    const IndexBase base{static_cast<int32_t>(counts_[kVertex]),
-                         static_cast<int32_t>(counts_[kTexcoord]),
-                         static_cast<int32_t>(counts_[kNormal])};
     if (baseRuns_.empty() || baseRuns_.back().base != base) {
       baseRuns_.push_back(BaseRun{static_cast<uint32_t>(faces_.size()), base});
     }
@@ -446,6 +673,15 @@ class Parser {
     Tokens tokens(rest);
     std::string_view name;
     tokens.Next(name);
+    if (second_) {
+      events_.push_back(
+          Event{Event::kMaterial, static_cast<uint32_t>(faces_.size()), 0, 0, std::string(name)});
+    } else {
+      Material(name);
+    }
+  }
+
+  void Material(std::string_view name) {
     material_.assign(name);
     materialNamed_ = true;
   }
@@ -469,7 +705,12 @@ class Parser {
 
   bool ObjectLine(std::string_view name, int64_t lineNumber) {
     if (name.empty()) return Fail(lineNumber, "an object needs a name");
-    OpenObject(name, true, lineNumber);
+    if (second_) {
+      events_.push_back(Event{Event::kObject, static_cast<uint32_t>(faces_.size()), lineNumber, 0,
+                              std::string(name)});
+    } else {
+      OpenObject(name, true, lineNumber);
+    }
     return true;
   }
 
@@ -575,6 +816,22 @@ class Parser {
   std::string faceMaterial_;  // material_ when the last kept face was read
   bool materialNamed_ = false;  // a `usemtl` came since that face
   std::vector<std::string> libraries_;
+  size_t pos_ = 0;     // where the next statement starts
+  int64_t lines_ = 0;  // lines read so far (by the second part: since its start)
+  int64_t failLine_ = 0;
+  std::string failMessage_;
+  // Reading a second part: its faces and events wait to be taken over (TakeOver).
+  bool second_ = false;
+  bool gaveUp_ = false;  // the second part met what it cannot read without the first, or was told to stop
+  std::vector<Event> events_;
+  int64_t firstFaceLine_ = 0;
+  const std::atomic<bool>* cancel_ = nullptr;
+  std::atomic<size_t>* reached_ = nullptr;  // how far the second part has come
+  size_t counted_ = 0;  // up to where progress was added to *reached_
+  // Reading while a second thread reads other parts: its progress, and whether it must stop.
+  bool splitAt_ = false;
+  std::atomic<bool> cancelSecond_{false};
+  std::atomic<size_t> secondReached_{0};
 };
 
 }  // namespace
@@ -614,9 +871,9 @@ size_t StatementEnd(std::string_view text, size_t offset) {
 
 bool ParseObj(std::string_view text, std::string_view displayName,
               std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress) {
+              const ProgressCallback& progress, size_t partBytes) {
   Parser parser(text, displayName, defaultObjectName, progress);
-  if (!parser.Run(out)) {
+  if (!parser.Run(out, partBytes)) {
     error = parser.error();
     return false;
   }

@@ -29,10 +29,13 @@
 namespace fm::host::mesh {
 
 // `displayName` prefixes error messages. Returns false and sets `error` on bad input; `out` is only
-// written on success. `progress`, when given, hears how much of the text has been read.
+// written on success. `progress`, when given, hears how much of the text has been read. A long
+// text is read in parts of about `partBytes` (0: sixteen parts of a text of 8 MB or more, else
+// one), each starting at a line that no continued statement runs over, by two threads at once;
+// the result, and the first error, are those of one reading from the start.
 bool ParseObj(std::string_view text, std::string_view displayName,
               std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress = {});
+              const ProgressCallback& progress = {}, size_t partBytes = 0);
 
 // Opens the file at `path` into `file` and reads it; objects before any `o` line are named after
 // the file's stem. A missing, unreadable or non-regular file is an error naming the path.

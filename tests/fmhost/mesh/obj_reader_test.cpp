@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fm::host::mesh {
@@ -407,6 +409,126 @@ TEST(ObjReader, AGroupLineWithVeryManyNamesIsReadInLinearTime) {
   for (int i = 0; i < 200'000; ++i) text += " n" + std::to_string(i);
   text += "\nf 1 2 3\n";
   EXPECT_EQ(Parse(text).faces.size(), 1u);
+}
+
+// Everything read, for comparing two readings.
+std::string Described(const MeshFile& mesh) {
+  std::string out;
+  const auto Add = [&](auto value) { out += std::to_string(value) + " "; };
+  for (const Vector3& v : mesh.vertices) {
+    Add(v.x), Add(v.y), Add(v.z);
+  }
+  out += "| ";
+  Add(mesh.texcoordCount), Add(mesh.normalCount), Add(mesh.textSize);
+  for (const Face& face : mesh.faces) {
+    for (int32_t vertex : face.vertex) Add(vertex);
+    Add(uint64_t{face.offset}), Add(uint64_t{face.corners});
+  }
+  for (const MeshObject& object : mesh.objects) {
+    out += "| " + object.name + " ";
+    Add(object.fromObjectLine), Add(object.line), Add(object.firstFace), Add(object.faceCount);
+    for (int32_t vertex : object.pointVertex) Add(vertex);
+    out += "runs ";
+    for (uint32_t run : object.materialRuns) Add(run);
+  }
+  for (const LeftObject& left : mesh.leftObjects) {
+    out += "| left " + left.name + " ";
+    Add(left.fromObjectLine), Add(left.line), Add(left.faceLine), Add(left.corners),
+        Add(left.faceCount), Add(left.objectsBefore);
+  }
+  out += "| bases ";
+  for (const IndexBase& base : mesh.bases) Add(base.vertices), Add(base.texcoords), Add(base.normals);
+  for (const std::string& name : mesh.materialLibraries) out += name + " ";
+  return out;
+}
+
+// A text read in parts by two threads, cut at any lines, reads as it does in one part: objects that
+// go on past the split, materials named on one side and used on the other, objects left out for a
+// long face on either side, relative indices (which the second part leaves to the first), forward
+// indices, and the first error wherever it is.
+TEST(ObjReader, ReadInTwoPartsItReadsAsInOne) {
+  const std::string quads = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\n";
+  const std::string texts[] = {
+      "mtllib a.mtl\n" + quads + "f 1 2 3\nusemtl red\nf 1/1 3/1 4/1\nf 1 2 3 4\no second\n"
+      "usemtl red\nf 2 3 4\nusemtl blue\r\nf 4 3 2\rusemtl blue\nf 1//1 2//1 3//1\n"
+      "mtllib b.mtl c.mtl\no third\nf 1 2 \\\n 3\nusemtl red\nf 1 2 3\nv 2 2 2\nf 5 1 2\n",
+      "\xEF\xBB\xBF" + quads + "usemtl a\nf 1 2 3\nf 1 2 3 4 1\nf 2 3 4\no kept\nf 1 2 3\n"
+      "usemtl b\nf 2 3 4\no long\nusemtl c\nf 1 2 3\nf 2 3 4\nf 1 2 3 4 1 2\nf 1 2 3\no after\n"
+      "f 1 2 3 4\n",
+      quads + "f 1 2 3\no relative\nf -4 -3 -2\nv 3 3 3\nf -1 -2 -3\nf 1 2 5\nusemtl x\n"
+      "f -1/-1/-1 -2/-1/-1 -3/-1/-1\n",
+      quads + "f 1 2 3\nf 1 2 9\nf 2 3 4\nf 1 2 7\nv 5 5 5\nv 6 6 6\nv 7 7 7\nv 8 8 8\nv 9 9 9\n",
+      quads + "f 1 2 3\nf 1 2 12\nf 2 3 4\nf 1 2 12\nv 5 5 5\n",
+      quads + "f 1 2 3\nf 1 2 3\nv 1 x 2\nf 2 3 4\nf 1 2\n",
+      quads + "f 1 2 3\nf 1 2 3\nf 1 2 3\nf 2 3 4 # fine\nbad\x01 word\n",
+      quads + "f 1 2 3\no\nf 1 2 3\n",
+  };
+  for (size_t t = 0; t < std::size(texts); ++t) {
+    const std::string& text = texts[t];
+    MeshFile whole;
+    std::string wholeError;
+    const bool wholeRead = ParseObj(text, "in.obj", "stem", whole, wholeError);
+    const std::string expected = wholeRead ? Described(whole) : wholeError;
+    for (size_t partBytes = 1; partBytes < text.size(); ++partBytes) {
+      SCOPED_TRACE("text " + std::to_string(t) + " in parts of " + std::to_string(partBytes));
+      MeshFile parts;
+      std::string partsError;
+      const bool partsRead = ParseObj(text, "in.obj", "stem", parts, partsError, {}, partBytes);
+      ASSERT_EQ(partsRead, wholeRead) << partsError;
+      ASSERT_EQ(partsRead ? Described(parts) : partsError, expected);
+    }
+  }
+}
+
+// A long text is read by two threads as they come; it reads as in one part, and progress is told
+// on the calling thread only, rising to a hundred.
+TEST(ObjReader, ALongTextReadByTwoThreadsReadsAsInOne) {
+  std::string text = "mtllib long.mtl\n";
+  for (int block = 0; block < 4000; ++block) {
+    if (block % 100 == 0) text += "o part" + std::to_string(block) + "\n";
+    if (block % 7 == 0) text += "usemtl m" + std::to_string(block % 3) + "\n";
+    for (int v = 0; v < 40; ++v) {
+      text += "v " + std::to_string(block) + ".5 " + std::to_string(v) + " -0.25\nvt 0.5 0.5\n";
+    }
+    const int first = block * 40 + 1;
+    for (int f = 0; f < 38; ++f) {
+      if (block % 250 == 3 && f == 5) {
+        text += "f -1 -2 -3 \\\n -4\n";  // relative: read where it is, after what comes before
+      } else if (block % 400 == 9 && f == 7) {
+        text += "f 1 2 3 4 5\n";  // a long face: its object is left out
+      } else {
+        text += "f " + std::to_string(first + f) + "/1 " + std::to_string(first + f + 1) + "/2 " +
+                std::to_string(first + f + 2) + "/3\n";
+      }
+    }
+  }
+  ASSERT_GT(text.size(), size_t{8} << 20);
+  MeshFile one, two;
+  std::string error;
+  ASSERT_TRUE(ParseObj(text, "in.obj", "stem", one, error, {}, text.size())) << error;
+  std::vector<int> progress;
+  const std::thread::id caller = std::this_thread::get_id();
+  bool elsewhere = false;
+  ASSERT_TRUE(ParseObj(text, "in.obj", "stem", two, error, [&](int percent) {
+    progress.push_back(percent);
+    elsewhere = elsewhere || std::this_thread::get_id() != caller;
+  })) << error;
+  EXPECT_TRUE(Described(two) == Described(one));
+  EXPECT_FALSE(one.leftObjects.empty());
+  EXPECT_FALSE(one.bases.empty());
+  EXPECT_FALSE(elsewhere);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_EQ(progress.back(), 100);
+  // The first error is the one of a reading from the start, also where a later one comes first
+  // in time.
+  std::string broken = text;
+  broken[broken.size() / 3] = '\x01';
+  broken[broken.size() - 20] = '\x02';
+  std::string oneError, twoError;
+  EXPECT_FALSE(ParseObj(broken, "in.obj", "stem", one, oneError, {}, broken.size()));
+  EXPECT_FALSE(ParseObj(broken, "in.obj", "stem", two, twoError));
+  EXPECT_EQ(twoError, oneError);
 }
 
 TEST(ObjReader, ProgressRisesToAHundred) {
