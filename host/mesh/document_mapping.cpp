@@ -1,6 +1,8 @@
 #include "host/mesh/document_mapping.h"
 
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
@@ -9,6 +11,8 @@ namespace fm::host::mesh {
 namespace {
 
 constexpr size_t kNameLimit = 60;
+// Objects of at least this many points have them copied beside their polygons.
+constexpr size_t kPointsApart = size_t{1} << 16;
 
 fm::host::Vector3 ToHost(const Vector3& v) { return fm::host::Vector3{v.x, v.y, v.z}; }
 
@@ -49,10 +53,22 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     // zero-filled first.
     UvwTag& uvw = object.AddUvwTag();
     MapPoints(source, local);
-    ReserveLarge(object.Points(), source.pointVertex.size());
-    for (int32_t vertex : source.pointVertex) {
-      object.Points().push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
+    std::vector<fm::host::Vector3>& points = object.Points();
+    ReserveLarge(points, source.pointVertex.size());
+    const auto CopyPoints = [&] {
+      for (int32_t vertex : source.pointVertex) {
+        points.push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
+      }
+    };
+    // A large object's points are copied on a second thread while its polygons are made here.
+    std::thread copier;
+    if (source.pointVertex.size() >= kPointsApart) {
+      try {
+        copier = std::thread(CopyPoints);
+      } catch (const std::system_error&) {
+      }
     }
+    if (!copier.joinable()) CopyPoints();
     ReserveLarge(object.Polygons(), source.faceCount);
     uvw.Reserve(static_cast<int32_t>(source.faceCount));
     for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
@@ -60,6 +76,7 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
       object.Polygons().push_back(LocalPolygon(face, local));
       uvw.Append(Origins(f, face.IsTriangle()));
     }
+    if (copier.joinable()) copier.join();
     added.push_back(&object);
   }
   return added;

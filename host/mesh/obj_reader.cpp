@@ -409,13 +409,41 @@ class Parser {
         }
       }
       if (f == second.faces_.size()) break;
-      while (run + 1 < second.baseRuns_.size() && second.baseRuns_[run + 1].firstFace <= f) ++run;
-      const IndexBase& local = second.baseRuns_[run].base;
-      const IndexBase base{static_cast<int32_t>(before[kVertex] + local.vertices),
-                           static_cast<int32_t>(before[kTexcoord] + local.texcoords),
-                           static_cast<int32_t>(before[kNormal] + local.normals)};
+      const auto Base = [&](size_t face) {
+        while (run + 1 < second.baseRuns_.size() && second.baseRuns_[run + 1].firstFace <= face) {
+          ++run;
+        }
+        const IndexBase& local = second.baseRuns_[run].base;
+        return IndexBase{static_cast<int32_t>(before[kVertex] + local.vertices),
+                         static_cast<int32_t>(before[kTexcoord] + local.texcoords),
+                         static_cast<int32_t>(before[kNormal] + local.normals)};
+      };
       const Face& face = second.faces_[f];
-      AddFace(face, face.corners, base, false, lineBase + second.firstFaceLine_);
+      AddFace(face, face.corners, Base(f), false, lineBase + second.firstFaceLine_);
+      // The faces up to the next event join the same object under the same material: they are
+      // taken over as a block, one per stretch of equal counts.
+      const size_t until = event < events.size() ? events[event].beforeFace : second.faces_.size();
+      Opened& opened = opened_.back();
+      opened.faces += static_cast<uint32_t>(until - f - 1);
+      if (opened.left.corners != 0) {
+        f = until - 1;
+        continue;
+      }
+      MeshObject& object = objects_.back();
+      while (f + 1 < until) {
+        const size_t from = f + 1;
+        const IndexBase base = Base(from);
+        const size_t to = run + 1 < second.baseRuns_.size()
+                              ? std::min<size_t>(until, second.baseRuns_[run + 1].firstFace)
+                              : until;
+        if (baseRuns_.back().base != base) {
+          baseRuns_.push_back(BaseRun{static_cast<uint32_t>(faces_.size()), base});
+        }
+        faces_.insert(faces_.end(), second.faces_.begin() + static_cast<std::ptrdiff_t>(from),
+                      second.faces_.begin() + static_cast<std::ptrdiff_t>(to));
+        object.faceCount += static_cast<uint32_t>(to - from);
+        f = to - 1;
+      }
     }
     for (int kind = kVertex; kind < kKinds; ++kind) {
       counts_[kind] += second.counts_[kind];
