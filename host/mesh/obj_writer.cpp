@@ -122,12 +122,14 @@ void AppendNumber(std::string& out, int64_t value) {
 
 // The vertex, texture coordinate and normal index of a corner token, as written; absent ones empty.
 struct CornerParts {
+  std::string_view token;
   std::string_view index[3];
   bool Has(size_t part) const { return !index[part].empty(); }
 };
 
 CornerParts SplitCorner(std::string_view token) {
   CornerParts parts;
+  parts.token = token;
   size_t part = 0, start = 0;
   while (part < 3) {
     const size_t slash = std::min(token.find('/', start), token.size());
@@ -144,6 +146,13 @@ CornerParts SplitCorner(std::string_view token) {
 // statements, and gets the absolute index otherwise.
 void AppendCorner(std::string& out, const CornerParts& parts, const bool keep[3],
                   const MeshFile& mesh, uint32_t from, uint32_t to) {
+  // Most corners keep everything they have and mean the same where they go: written as they are.
+  const bool whole = (keep[1] || !parts.Has(1)) && (keep[2] || !parts.Has(2));
+  if (whole && (from == to || mesh.bases.empty() ||
+                parts.token.find('-') == std::string_view::npos)) {
+    out.append(parts.token);
+    return;
+  }
   for (size_t part = 0; part < 3; ++part) {
     if (part > 0) {
       if (!keep[part] || !parts.Has(part)) continue;
@@ -199,6 +208,15 @@ class Writer {
   }
   char LastWritten() const { return last_; }
 
+  // Where the statement of `face` ends, when the last rewritten face took corners from it (a
+  // partner that goes is usually one); 0 otherwise.
+  size_t KnownEnd(uint32_t face) const {
+    for (size_t k = 0; k < splitKnown_; ++k) {
+      if (splitFaces_[k] == face) return splitEnds_[k];
+    }
+    return 0;
+  }
+
   // Rewrites the statement of `face.face` and returns in `end` where that statement ends.
   bool Rewrite(const RewrittenFace& face, size_t& end, std::string& error) {
     // The faces a rewritten statement takes tokens from, split once each.
@@ -216,8 +234,11 @@ class Writer {
         return false;
       }
       if (source == face.face) end = sourceEnd;
+      splitEnds_[splitCount] = sourceEnd;
       splitFaces[splitCount++] = source;
     }
+    std::copy(splitFaces, splitFaces + splitCount, splitFaces_);
+    splitKnown_ = splitCount;
     const size_t ownIndex = Which(splitFaces, splitCount, face.face);
     if (ownIndex == splitCount) {
       // Not one of its corners comes from its own statement: its layout is still the one to keep.
@@ -303,6 +324,9 @@ class Writer {
   FaceText split_[4];
   std::string ownJoined_;
   FaceText ownSplit_;
+  uint32_t splitFaces_[4] = {0, 0, 0, 0};
+  size_t splitEnds_[4] = {0, 0, 0, 0};
+  size_t splitKnown_ = 0;
 };
 
 // A stretch of the result: faces [firstFace, endFace), whose changes start at
@@ -347,7 +371,8 @@ void Render(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
     if (rewrite) {
       if (!writer.Rewrite(trace.rewritten[next++], end, out.error)) return;
     } else {
-      end = StatementEnd(text, offset);
+      end = writer.KnownEnd(static_cast<uint32_t>(f));
+      if (end == 0) end = StatementEnd(text, offset);
       // A line ended by a bare CR, then the partner's line, then an empty line: without the
       // partner the CR and the empty line's LF would read as one CR LF, and two lines as one. The
       // empty line keeps its place as a CR LF line instead.
