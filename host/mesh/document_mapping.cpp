@@ -70,11 +70,18 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     }
     if (!copier.joinable()) CopyPoints();
     ReserveLarge(object.Polygons(), source.faceCount);
-    uvw.Reserve(static_cast<int32_t>(source.faceCount));
+    std::vector<bool> triangle(source.faceCount);
     for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
       const Face& face = mesh.faces[f];
       object.Polygons().push_back(LocalPolygon(face, local));
-      uvw.Append(Origins(f, face.IsTriangle()));
+      triangle[f - source.firstFace] = face.IsTriangle();
+    }
+    // The tag names each polygon's face and corners by a rule, until the command writes them.
+    if (!uvw.GenerateOrigins(source.firstFace, std::move(triangle))) {
+      uvw.Reserve(static_cast<int32_t>(source.faceCount));
+      for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
+        uvw.Append(Origins(f, mesh.faces[f].IsTriangle()));
+      }
     }
     if (copier.joinable()) copier.join();
     added.push_back(&object);

@@ -14,6 +14,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 
@@ -21,9 +25,6 @@ namespace fm::host::mesh {
 namespace {
 
 constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
-
-// The largest stretch LineEnd searches at once.
-constexpr size_t kMaxWindow = size_t{1} << 16;
 
 // Texts at least this long are read in kParts parts, by two threads at once.
 constexpr size_t kPartsFrom = size_t{8} << 20;
@@ -865,25 +866,27 @@ class Parser {
 }  // namespace
 
 size_t LineEnd(std::string_view text, size_t pos) {
-  // The line's LF and a CR before it are looked for with memchr, in windows that grow, so that
-  // a file whose lines end in CR alone is not searched to its end for an LF on every line.
+  // The first LF or CR ends the line; a CR followed by an LF ends it at the LF. Lines are short,
+  // so the bytes are looked at sixteen at a time in place rather than handed to a search.
   const char* const data = text.data();
-  size_t window = 256;
-  for (size_t from = pos; from < text.size();
-       from += window, window = std::min(window * 2, kMaxWindow)) {
-    const size_t length = std::min(window, text.size() - from);
-    const char* const begin = data + from;
-    const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', length));
-    const size_t beforeLf = lf != nullptr ? static_cast<size_t>(lf - begin) : length;
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', beforeLf));
-    if (cr != nullptr) {
-      const size_t at = from + static_cast<size_t>(cr - begin);
-      // The CR of a CR LF: the line ends at the LF.
-      return at + 1 < text.size() && data[at + 1] == '\n' ? at + 1 : at;
+  const size_t size = text.size();
+  size_t at = pos;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; at + 16 <= size; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    const int found = _mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+    if (found != 0) {
+      at += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(found)));
+      break;
     }
-    if (lf != nullptr) return from + beforeLf;
   }
-  return text.size();
+#endif
+  while (at < size && data[at] != '\n' && data[at] != '\r') ++at;
+  if (at < size && data[at] == '\r' && at + 1 < size && data[at + 1] == '\n') ++at;
+  return at;
 }
 
 size_t StatementEnd(std::string_view text, size_t offset) {

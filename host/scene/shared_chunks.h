@@ -6,9 +6,13 @@
 // rewritten in one region and cut off after it therefore costs the chunks that region spans, not
 // the whole array. Chunks are shared only between copies of the array, never handed out, so no
 // pointer into a chunk outlives a write.
+//
+// An array may also be made of records given by a rule (Generate): its chunks take no memory until
+// a write lands in one, which then holds the rule's records for its part.
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,16 +26,29 @@ class SharedChunks {
   static constexpr size_t kChunkShift = 16;
   static constexpr size_t kChunkSize = size_t{1} << kChunkShift;
 
+  // Fills `out` with the `count` records the rule gives from index `first` on.
+  using Rule = std::function<void(size_t first, size_t count, T* out)>;
+
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
 
-  const T& operator[](size_t index) const {
-    return (*chunks_[index >> kChunkShift])[index & (kChunkSize - 1)];
+  T operator[](size_t index) const {
+    const std::shared_ptr<Chunk>& chunk = chunks_[index >> kChunkShift];
+    if (chunk) return (*chunk)[index & (kChunkSize - 1)];
+    T record;
+    (*rule_)(index, 1, &record);
+    return record;
   }
 
   // The record, after making its chunk this array's own.
-  T& Writable(size_t index) {
-    return Own(chunks_[index >> kChunkShift])[index & (kChunkSize - 1)];
+  T& Writable(size_t index) { return Own(index >> kChunkShift)[index & (kChunkSize - 1)]; }
+
+  // Makes the empty array `count` records given by `rule`.
+  void Generate(size_t count, std::shared_ptr<const Rule> rule) {
+    clear();
+    rule_ = std::move(rule);
+    chunks_.resize(ChunksFor(count));
+    size_ = count;
   }
 
   // Room for `count` records is set aside in each chunk as it is started, so that appending up to
@@ -45,7 +62,7 @@ class SharedChunks {
     if (size_ % kChunkSize == 0) {
       chunks_.push_back(NewChunk());
     }
-    Own(chunks_.back()).push_back(record);
+    Own(chunks_.size() - 1).push_back(record);
     ++size_;
   }
 
@@ -54,7 +71,7 @@ class SharedChunks {
   void resize(size_t count, const T& fill) {
     if (count < size_) {
       chunks_.resize(ChunksFor(count));
-      if (!chunks_.empty()) {
+      if (!chunks_.empty() && chunks_.back() != nullptr) {
         std::shared_ptr<Chunk>& last = chunks_.back();
         const size_t keep = count - (chunks_.size() - 1) * kChunkSize;
         if (last.use_count() > 1) {
@@ -68,7 +85,7 @@ class SharedChunks {
     }
     while (size_ < count) {
       if (size_ % kChunkSize == 0) chunks_.push_back(NewChunk());
-      Chunk& last = Own(chunks_.back());
+      Chunk& last = Own(chunks_.size() - 1);
       const size_t add = std::min(kChunkSize - size_ % kChunkSize, count - size_);
       last.insert(last.end(), add, fill);
       size_ += add;
@@ -80,6 +97,7 @@ class SharedChunks {
     std::vector<std::shared_ptr<Chunk>>().swap(chunks_);
     size_ = 0;
     reserved_ = 0;
+    rule_.reset();
   }
 
  private:
@@ -87,8 +105,19 @@ class SharedChunks {
 
   static size_t ChunksFor(size_t count) { return (count + kChunkSize - 1) / kChunkSize; }
 
-  static Chunk& Own(std::shared_ptr<Chunk>& chunk) {
-    if (chunk.use_count() > 1) chunk = std::make_shared<Chunk>(*chunk);
+  // Chunk `c`, this array's own: a shared one is copied, one of the rule's is made.
+  Chunk& Own(size_t c) {
+    std::shared_ptr<Chunk>& chunk = chunks_[c];
+    if (chunk == nullptr) {
+      const size_t first = c * kChunkSize;
+      auto made = std::make_shared<Chunk>();
+      made->reserve(kChunkSize);
+      made->resize(std::min(kChunkSize, size_ - first));
+      (*rule_)(first, made->size(), made->data());
+      chunk = std::move(made);
+    } else if (chunk.use_count() > 1) {
+      chunk = std::make_shared<Chunk>(*chunk);
+    }
     return *chunk;
   }
 
@@ -99,7 +128,8 @@ class SharedChunks {
     return chunk;
   }
 
-  std::vector<std::shared_ptr<Chunk>> chunks_;
+  std::vector<std::shared_ptr<Chunk>> chunks_;  // null: the rule's records
+  std::shared_ptr<const Rule> rule_;
   size_t size_ = 0;
   size_t reserved_ = 0;  // how many records the appends are expected to reach
 };

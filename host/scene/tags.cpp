@@ -213,6 +213,24 @@ void UvwTag::Append(const UvwRecord& record) {
   StoredBytes().insert(StoredBytes().end(), raw, raw + sizeof record);
 }
 
+bool UvwTag::GenerateOrigins(uint32_t face, std::vector<bool> triangle) {
+  constexpr uint64_t kCompactFaces = uint64_t{1} << 30;
+  if (!compact_ || !records_.empty() || uint64_t{face} + triangle.size() > kCompactFaces ||
+      triangle.size() > static_cast<size_t>(INT32_MAX)) {
+    return false;
+  }
+  const size_t count = triangle.size();
+  auto rule = std::make_shared<const SharedChunks<CompactRecord>::Rule>(
+      [face, triangle = std::move(triangle)](size_t first, size_t records, CompactRecord* out) {
+        for (size_t i = 0; i < records; ++i) {
+          const uint32_t f = (face + static_cast<uint32_t>(first + i)) << 2;
+          out[i] = CompactRecord{{f, f | 1, f | 2, f | (triangle[first + i] ? 2u : 3u)}};
+        }
+      });
+  records_.Generate(count, std::move(rule));
+  return true;
+}
+
 void UvwTag::Reserve(int32_t count) {
   const size_t n = static_cast<size_t>(count < 0 ? 0 : count);
   if (compact_) {

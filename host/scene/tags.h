@@ -100,6 +100,12 @@ class UvwTag : public VariableTag {
   void Append(const UvwRecord& record);
   void Reserve(int32_t count);
 
+  // Makes the empty tag hold, for each polygon i, the corners (face + i, k, 0) for k = 0, 1, 2 and
+  // then 2 again where `triangle[i]`, 3 elsewhere (fmhost's corner origins of faces `face`.. on).
+  // Such records take no memory until written; false, changing nothing, where the tag is not empty
+  // or the faces lie beyond what the compact form holds.
+  bool GenerateOrigins(uint32_t face, std::vector<bool> triangle);
+
   // True while the records are kept in the compact form.
   bool Compact() const { return compact_; }
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace fm::host {
@@ -16,6 +18,16 @@ Chunks Numbered(size_t n) {
   Chunks chunks;
   chunks.reserve(n);
   for (size_t i = 0; i < n; ++i) chunks.push_back(static_cast<uint32_t>(i + 1));
+  return chunks;
+}
+
+// The same records, given by a rule.
+Chunks Generated(size_t n) {
+  Chunks chunks;
+  const auto rule = [](size_t first, size_t count, uint32_t* out) {
+    for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint32_t>(first + i + 1);
+  };
+  chunks.Generate(n, std::make_shared<const Chunks::Rule>(rule));
   return chunks;
 }
 
@@ -58,9 +70,11 @@ TEST(SharedChunks, ACopyKeepsItsRecordsWhicheverSideChangesAndHowever) {
       {"emptied", [](Chunks& c) { c.clear(); }, [](std::vector<uint32_t>& v) { v.clear(); }},
   };
   for (const Change& change : changes) {
-    for (bool changeCopy : {false, true}) {
-      SCOPED_TRACE(std::string(change.what) + (changeCopy ? " of the copy" : " of the original"));
-      Chunks original = Numbered(n);
+    for (int variant = 0; variant < 4; ++variant) {
+      const bool changeCopy = variant & 1, generated = variant & 2;
+      SCOPED_TRACE(std::string(change.what) + (changeCopy ? " of the copy" : " of the original") +
+                   (generated ? ", records given by a rule" : ""));
+      Chunks original = generated ? Generated(n) : Numbered(n);
       Chunks copy = original;
       change.apply(changeCopy ? copy : original);
       std::vector<uint32_t> changed = NumberedList(n);

@@ -21,16 +21,44 @@ std::string BytesOf(const UvwRecord& record) {
   return std::string(reinterpret_cast<const char*>(&record), sizeof record);
 }
 
-// A tag of `n` records naming faces 10.. as fmhost makes them.
-std::unique_ptr<UvwTag> OriginTag(int32_t n) {
+// A tag of `n` records naming faces 10.. as fmhost makes them, appended or given by the rule.
+std::unique_ptr<UvwTag> OriginTag(int32_t n, bool byRule = false) {
   auto tag = std::make_unique<UvwTag>();
+  if (byRule) {
+    std::vector<bool> triangle;
+    for (int32_t i = 0; i < n; ++i) triangle.push_back(i % 2 == 0);
+    EXPECT_TRUE(tag->GenerateOrigins(10, triangle));
+    return tag;
+  }
   tag->Reserve(n);
   for (int32_t i = 0; i < n; ++i) tag->Append(Origins(10 + i, i % 2 == 0));
   return tag;
 }
 
-TEST(UvwTagCompactForm, KeepsFaceAndCornerNumbersAndGivesThemBackByteForByte) {
-  const std::unique_ptr<UvwTag> tagOwner = OriginTag(5);
+// Every test of the compact form runs on records appended and on records given by the rule.
+class UvwTagForms : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(AppendedOrByRule, UvwTagForms, ::testing::Bool());
+
+TEST(UvwTagCompactForm, OriginsGivenByTheRuleAreThoseAppended) {
+  const std::unique_ptr<UvwTag> appended = OriginTag(70000);
+  const std::unique_ptr<UvwTag> ruled = OriginTag(70000, true);
+  ASSERT_EQ(ruled->Count(), 70000);
+  EXPECT_TRUE(ruled->Compact());
+  for (int32_t i : {0, 1, 65535, 65536, 69999}) {
+    EXPECT_EQ(BytesOf(ruled->Get(i)), BytesOf(appended->Get(i))) << i;
+  }
+  EXPECT_TRUE(ruled->Bytes() == appended->Bytes());
+  // Only an empty tag takes the rule, and only for faces the compact form holds.
+  EXPECT_FALSE(appended->GenerateOrigins(0, std::vector<bool>(3)));
+  EXPECT_EQ(appended->Count(), 70000);
+  UvwTag far;
+  EXPECT_FALSE(far.GenerateOrigins((uint32_t{1} << 30) - 2, std::vector<bool>(3)));
+  EXPECT_TRUE(far.GenerateOrigins((uint32_t{1} << 30) - 3, std::vector<bool>(3)));
+  EXPECT_EQ(BytesOf(far.Get(2)), BytesOf(Origins((uint32_t{1} << 30) - 1, false)));
+}
+
+TEST_P(UvwTagForms, KeepsFaceAndCornerNumbersAndGivesThemBackByteForByte) {
+  const std::unique_ptr<UvwTag> tagOwner = OriginTag(5, GetParam());
   UvwTag& tag = *tagOwner;
   EXPECT_TRUE(tag.Compact());
   EXPECT_EQ(tag.Count(), 5);
@@ -56,7 +84,7 @@ TEST(UvwTagCompactForm, KeepsFaceAndCornerNumbersAndGivesThemBackByteForByte) {
   EXPECT_EQ(BytesOf(tag.Get(5)), BytesOf(UvwRecord{}));
 }
 
-TEST(UvwTagCompactForm, AValueItCannotHoldTurnsTheTagIntoPlainRecordsLosingNothing) {
+TEST_P(UvwTagForms, AValueItCannotHoldTurnsTheTagIntoPlainRecordsLosingNothing) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   struct Case {
     const char* what;
@@ -82,7 +110,7 @@ TEST(UvwTagCompactForm, AValueItCannotHoldTurnsTheTagIntoPlainRecordsLosingNothi
     const UvwRecord odd{Origins(1, false).a, c.corner, Origins(1, false).c, Origins(1, false).d};
     for (int way = 0; way < 2; ++way) {
       SCOPED_TRACE(way == 0 ? "Set" : "Append");
-      const std::unique_ptr<UvwTag> copyOwner = OriginTag(4);
+      const std::unique_ptr<UvwTag> copyOwner = OriginTag(4, GetParam());
       UvwTag& copy = *copyOwner;
       const int32_t index = way == 0 ? 2 : 4;
       if (way == 0) {
@@ -101,8 +129,8 @@ TEST(UvwTagCompactForm, AValueItCannotHoldTurnsTheTagIntoPlainRecordsLosingNothi
   }
 }
 
-TEST(UvwTagCompactForm, ThePlainBytesAreTheRecordsAndStayWritableInPlace) {
-  const std::unique_ptr<UvwTag> tagOwner = OriginTag(3);
+TEST_P(UvwTagForms, ThePlainBytesAreTheRecordsAndStayWritableInPlace) {
+  const std::unique_ptr<UvwTag> tagOwner = OriginTag(3, GetParam());
   UvwTag& tag = *tagOwner;
   const UvwTag& view = tag;
   const std::vector<uint8_t> bytes = view.Bytes();  // a const reader gets them too
@@ -118,10 +146,10 @@ TEST(UvwTagCompactForm, ThePlainBytesAreTheRecordsAndStayWritableInPlace) {
   EXPECT_EQ(BytesOf(tag.Get(1)), BytesOf(written));
 }
 
-TEST(UvwTagCompactForm, ResizingZeroFillsInEitherForm) {
+TEST_P(UvwTagForms, ResizingZeroFillsInEitherForm) {
   for (bool plain : {false, true}) {
     SCOPED_TRACE(plain ? "plain" : "compact");
-    const std::unique_ptr<UvwTag> tagOwner = OriginTag(2);
+    const std::unique_ptr<UvwTag> tagOwner = OriginTag(2, GetParam());
     UvwTag& tag = *tagOwner;
     if (plain) tag.Bytes();
     tag.SetCount(4);
@@ -135,8 +163,8 @@ TEST(UvwTagCompactForm, ResizingZeroFillsInEitherForm) {
   }
 }
 
-TEST(UvwTagCompactForm, ACopyRestoresTheRecordsAndTheirFormWhateverHappenedSince) {
-  const std::unique_ptr<UvwTag> tagOwner = OriginTag(4);
+TEST_P(UvwTagForms, ACopyRestoresTheRecordsAndTheirFormWhateverHappenedSince) {
+  const std::unique_ptr<UvwTag> tagOwner = OriginTag(4, GetParam());
   UvwTag& tag = *tagOwner;
   const std::unique_ptr<Tag> saved = tag.Clone();
   const UvwRecord fraction{{0.25, 0, 0}, {}, {}, {}};
