@@ -29,6 +29,15 @@ bool DecodeOrigin(const fm::host::Vector3& uvw, const MeshFile& mesh, const Mesh
   return true;
 }
 
+// The same for a corner kept as face << 2 | corner.
+bool DecodePacked(uint32_t packed, const MeshFile& mesh, const MeshObject& object, uint32_t& face,
+                  uint32_t& corner) {
+  face = packed >> 2;
+  corner = packed & 3;
+  return face >= object.firstFace && face - object.firstFace < object.faceCount &&
+         corner < mesh.faces[face].corners;
+}
+
 // Where each of the object's faces was handed over: rank[f - firstFace] is its position. False when
 // `order` is not a permutation of the object's faces.
 bool HandOverRanks(const std::vector<uint32_t>& order, std::vector<uint32_t>& rank) {
@@ -78,7 +87,10 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
   int64_t previous = -1;
   for (int32_t w = 0; w < count; ++w) {
     const PolygonRecord& polygon = object.Polygons()[static_cast<size_t>(w)];
-    const UvwRecord corners = uvw->Get(w);
+    // Compact records hold the face and corner numbers as they are; others are read as doubles.
+    uint32_t packed[4];
+    const bool compact = uvw->CompactCorners(w, packed);
+    const UvwRecord corners = compact ? UvwRecord{} : uvw->Get(w);
     const int32_t points[4] = {polygon.a, polygon.b, polygon.c, polygon.d};
     const fm::host::Vector3* origins[4] = {&corners.a, &corners.b, &corners.c, &corners.d};
     RewrittenFace traced;
@@ -87,7 +99,8 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
     const auto which = [&] { return where + "polygon " + std::to_string(w); };
     for (int k = 0; k < 4; ++k) {
       uint32_t face = 0, corner = 0;
-      if (!DecodeOrigin(*origins[k], mesh, source, face, corner)) {
+      if (compact ? !DecodePacked(packed[k], mesh, source, face, corner)
+                  : !DecodeOrigin(*origins[k], mesh, source, face, corner)) {
         error = which() + " has a corner that names no face of the object";
         return false;
       }

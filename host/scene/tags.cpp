@@ -187,6 +187,13 @@ bool UvwTag::Read(int32_t index, void* out) const {
   return true;
 }
 
+bool UvwTag::CompactCorners(int32_t index, uint32_t (&corners)[4]) const {
+  if (!compact_ || index < 0 || static_cast<size_t>(index) >= records_.size()) return false;
+  const CompactRecord record = records_[static_cast<size_t>(index)];
+  std::memcpy(corners, record.corner, sizeof corners);
+  return true;
+}
+
 bool UvwTag::Write(int32_t index, const void* in) {
   if (index < 0 || index >= Count()) return false;
   if (compact_) {

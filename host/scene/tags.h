@@ -108,6 +108,9 @@ class UvwTag : public VariableTag {
 
   // True while the records are kept in the compact form.
   bool Compact() const { return compact_; }
+  // In the compact form, the record's corners as face << 2 | corner (see above); false otherwise
+  // or for an index out of range.
+  bool CompactCorners(int32_t index, uint32_t (&corners)[4]) const;
 
   int32_t Count() const override;
   bool Read(int32_t index, void* out) const override;
