@@ -67,7 +67,7 @@ class Tokens {
       return false;
     }
     const size_t start = i;
-    while (i < rest_.size() && !IsBlank(rest_[i]) && rest_[i] != '#') ++i;
+    i = WordEnd(rest_, i);
     token = rest_.substr(start, i - start);
     pos_ = i;
     return true;

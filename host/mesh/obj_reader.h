@@ -23,6 +23,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "host/mesh/input_file.h"
 #include "host/mesh/mesh.h"
 
@@ -49,5 +53,39 @@ size_t LineEnd(std::string_view text, size_t pos);
 // One past the end of the statement that starts at `offset`: past the line end of its last line
 // (a line ending in a backslash continues on the next), or the end of the text.
 size_t StatementEnd(std::string_view text, size_t offset);
+
+// Where the word that starts at `pos` of a statement ends: at the first blank (space, tab,
+// vertical tab, form feed, CR) or '#' from `pos` on, or at the end of the text.
+inline size_t WordEnd(std::string_view text, size_t pos) {
+  // Words are a few bytes long and end unpredictably: sixteen bytes are looked at at once.
+  const char* const data = text.data();
+  const size_t size = text.size();
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i hash = _mm_set1_epi8('#');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i nine = _mm_set1_epi8(9);
+  const __m128i five = _mm_set1_epi8(5);
+  for (; pos + 16 <= size; pos += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    // Tab, LF, vertical tab, form feed and CR are 9 to 13; LF is not a blank.
+    const __m128i fromTab = _mm_sub_epi8(bytes, nine);
+    const __m128i control = _mm_and_si128(_mm_cmpgt_epi8(fromTab, _mm_set1_epi8(-1)),
+                                          _mm_cmplt_epi8(fromTab, five));
+    const __m128i stop = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, space), _mm_cmpeq_epi8(bytes, hash)),
+        _mm_andnot_si128(_mm_cmpeq_epi8(bytes, lf), control));
+    const int found = _mm_movemask_epi8(stop);
+    if (found != 0) return pos + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(found)));
+  }
+#endif
+  while (pos < size) {
+    const char c = data[pos];
+    if (c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '#') break;
+    ++pos;
+  }
+  return pos;
+}
+
 
 }  // namespace fm::host::mesh

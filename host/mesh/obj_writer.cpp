@@ -104,7 +104,7 @@ bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceTe
       break;
     }
     const size_t start = i;
-    while (i < statement.size() && !IsBlank(statement[i]) && statement[i] != '#') ++i;
+    i = WordEnd(statement, i);
     if (out.corners == 4) return false;
     // The line breaks between a continued statement's tokens cannot be kept on one line.
     out.separator[out.corners] =

@@ -531,6 +531,24 @@ TEST(ObjReader, ALongTextReadByTwoThreadsReadsAsInOne) {
   EXPECT_EQ(twoError, oneError);
 }
 
+// Every byte value, at every place in and after a sixteen-byte block, ends a word exactly when it
+// is a blank or '#' (an LF is neither).
+TEST(ObjReader, AWordEndsAtTheFirstBlankOrHash) {
+  const auto Stops = [](unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '#';
+  };
+  for (int byte = 0; byte < 256; ++byte) {
+    for (size_t at = 0; at < 40; ++at) {
+      std::string text(40, 'x');
+      text[at] = static_cast<char>(byte);
+      for (size_t from : {size_t{0}, size_t{3}}) {
+        const size_t expected = from <= at && Stops(static_cast<unsigned char>(byte)) ? at : 40;
+        ASSERT_EQ(WordEnd(text, from), expected) << "byte " << byte << " at " << at << " from " << from;
+      }
+    }
+  }
+}
+
 TEST(ObjReader, ProgressRisesToAHundred) {
   std::string text;
   for (int i = 0; i < 5000; ++i) text += "v " + std::to_string(i) + " 0 0\n";
