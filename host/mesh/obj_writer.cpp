@@ -122,14 +122,12 @@ void AppendNumber(std::string& out, int64_t value) {
 
 // The vertex, texture coordinate and normal index of a corner token, as written; absent ones empty.
 struct CornerParts {
-  std::string_view token;
   std::string_view index[3];
   bool Has(size_t part) const { return !index[part].empty(); }
 };
 
 CornerParts SplitCorner(std::string_view token) {
   CornerParts parts;
-  parts.token = token;
   size_t part = 0, start = 0;
   while (part < 3) {
     const size_t slash = std::min(token.find('/', start), token.size());
@@ -140,19 +138,35 @@ CornerParts SplitCorner(std::string_view token) {
   return parts;
 }
 
+// Whether a corner token (`v`, `v/vt`, `v//vn` or `v/vt/vn`) has a texture coordinate ([1]) and a
+// normal ([2]), as SplitCorner finds them.
+struct CornerForm {
+  bool has[3] = {true, false, false};
+};
+
+CornerForm FormOf(std::string_view token) {
+  CornerForm form;
+  const size_t slash = token.find('/');
+  if (slash == std::string_view::npos) return form;
+  const size_t second = token.find('/', slash + 1);
+  form.has[1] = second == std::string_view::npos ? slash + 1 < token.size() : second > slash + 1;
+  form.has[2] = second != std::string_view::npos && second + 1 < token.size();
+  return form;
+}
+
 // Appends a corner in the form `v`, `v/vt`, `v//vn` or `v/vt/vn`, keeping the texture coordinate
 // and normal only where asked. A corner moved from the statement of face `from` to that of face
 // `to` keeps each negative index where the same number of its kind was read before both
 // statements, and gets the absolute index otherwise.
-void AppendCorner(std::string& out, const CornerParts& parts, const bool keep[3],
-                  const MeshFile& mesh, uint32_t from, uint32_t to) {
+void AppendCorner(std::string& out, std::string_view token, const CornerForm& form,
+                  const bool keep[3], const MeshFile& mesh, uint32_t from, uint32_t to) {
   // Most corners keep everything they have and mean the same where they go: written as they are.
-  const bool whole = (keep[1] || !parts.Has(1)) && (keep[2] || !parts.Has(2));
-  if (whole && (from == to || mesh.bases.empty() ||
-                parts.token.find('-') == std::string_view::npos)) {
-    out.append(parts.token);
+  const bool whole = (keep[1] || !form.has[1]) && (keep[2] || !form.has[2]);
+  if (whole && (from == to || mesh.bases.empty() || token.find('-') == std::string_view::npos)) {
+    out.append(token);
     return;
   }
+  const CornerParts parts = SplitCorner(token);
   for (size_t part = 0; part < 3; ++part) {
     if (part > 0) {
       if (!keep[part] || !parts.Has(part)) continue;
@@ -249,7 +263,8 @@ class Writer {
       }
     }
     const FaceText& own = ownIndex == splitCount ? ownSplit_ : split_[ownIndex];
-    CornerParts parts[4];
+    std::string_view tokens[4];
+    CornerForm forms[4];
     bool keep[3] = {true, true, true};
     bool had[3] = {true, false, false};
     for (int k = 0; k < face.corners; ++k) {
@@ -259,10 +274,11 @@ class Writer {
                 " has fewer corners than were read";
         return false;
       }
-      parts[k] = SplitCorner(source.tokens[face.sourceCorner[k]]);
+      tokens[k] = source.tokens[face.sourceCorner[k]];
+      forms[k] = FormOf(tokens[k]);
       for (size_t part = 1; part < 3; ++part) {
-        keep[part] = keep[part] && parts[k].Has(part);
-        had[part] = had[part] || parts[k].Has(part);
+        keep[part] = keep[part] && forms[k].has[part];
+        had[part] = had[part] || forms[k].has[part];
       }
     }
     // Corners from faces of different forms: the merged face has what all of them have.
@@ -275,7 +291,7 @@ class Writer {
     for (int k = 0; k < face.corners; ++k) {
       // The first line's own separators; corners beyond its own take its last one.
       line.append(own.separator[std::min<size_t>(static_cast<size_t>(k), own.corners - 1)]);
-      AppendCorner(line, parts[k], keep, mesh_, face.sourceFace[k], face.face);
+      AppendCorner(line, tokens[k], forms[k], keep, mesh_, face.sourceFace[k], face.face);
     }
     line.append(own.tail);
     line.append(own.lineEnd);
