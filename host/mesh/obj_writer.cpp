@@ -145,12 +145,16 @@ struct CornerForm {
 };
 
 CornerForm FormOf(std::string_view token) {
+  // Tokens are a few bytes long: looked through in place.
+  size_t slashes[2] = {token.size(), token.size()};
+  size_t found = 0;
+  for (size_t i = 0; i < token.size() && found < 2; ++i) {
+    if (token[i] == '/') slashes[found++] = i;
+  }
   CornerForm form;
-  const size_t slash = token.find('/');
-  if (slash == std::string_view::npos) return form;
-  const size_t second = token.find('/', slash + 1);
-  form.has[1] = second == std::string_view::npos ? slash + 1 < token.size() : second > slash + 1;
-  form.has[2] = second != std::string_view::npos && second + 1 < token.size();
+  if (found == 0) return form;
+  form.has[1] = slashes[1] > slashes[0] + 1;
+  form.has[2] = found == 2 && slashes[1] + 1 < token.size();
   return form;
 }
 
