@@ -2,12 +2,14 @@
 // ranges follow one another and cover every face, faces of three or four corners naming file
 // vertices and found again at their offsets in the text, points naming those vertices in file
 // order. What it refuses must leave the caller's mesh alone and give one printable line of bounded
-// length that names the file.
+// length that names the file. Read again in parts by two threads (parts of a length the input's
+// first byte chooses), it must give the same mesh, or the same error.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -80,19 +82,56 @@ void CheckObjects(const MeshFile& mesh) {
   if (next != mesh.faces.size()) Fail("faces outside every object");
 }
 
+bool SameFaces(const MeshFile& a, const MeshFile& b) {
+  if (a.faces.size() != b.faces.size()) return false;
+  for (size_t i = 0; i < a.faces.size(); ++i) {
+    const Face& x = a.faces[i];
+    const Face& y = b.faces[i];
+    if (std::memcmp(x.vertex, y.vertex, sizeof x.vertex) != 0 || x.offset != y.offset ||
+        x.corners != y.corners) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void CheckReadInParts(std::string_view text, size_t partBytes, bool read, const MeshFile& mesh,
+                      const std::string& error) {
+  MeshFile parts;
+  std::string partsError;
+  const bool partsRead = ParseObj(text, "in.obj", "in", parts, partsError, {}, partBytes);
+  if (partsRead != read) Fail("read in parts, the file is", read ? "refused" : "accepted");
+  if (!read) {
+    if (partsError != error) Fail("read in parts, the error differs:", partsError + " / " + error);
+    return;
+  }
+  const bool same =
+      parts.vertices.size() == mesh.vertices.size() &&
+      std::memcmp(parts.vertices.data(), mesh.vertices.data(),
+                  mesh.vertices.size() * sizeof(Vector3)) == 0 &&
+      parts.texcoordCount == mesh.texcoordCount && parts.normalCount == mesh.normalCount &&
+      SameFaces(parts, mesh) && parts.objects == mesh.objects &&
+      parts.leftObjects == mesh.leftObjects && parts.bases == mesh.bases &&
+      parts.materialLibraries == mesh.materialLibraries && parts.textSize == mesh.textSize;
+  if (!same) Fail("read in parts, the mesh differs");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   MeshFile mesh;
   std::string error;
+  const size_t partBytes = size == 0 ? 1 : 1 + data[0] % 64;
   if (!ParseObj(text, "in.obj", "in", mesh, error)) {
     if (!mesh.objects.empty() || !mesh.vertices.empty() || !mesh.faces.empty())
       Fail("a refused file filled the mesh");
     CheckError(error);
+    CheckReadInParts(text, partBytes, false, mesh, error);
     return 0;
   }
   CheckFaces(text, mesh);
   CheckObjects(mesh);
+  CheckReadInParts(text, partBytes, true, mesh, error);
   return 0;
 }

@@ -52,6 +52,34 @@ TEST(DocumentMapping, ObjectsHoldTheFacesAndAUvwTagNamingEachCornersOrigin) {
   EXPECT_EQ(DocumentDifference(mesh, objects), "");
 }
 
+// A large object (its points copied beside its polygons) is the file's as much as a small one, in
+// both of its objects, one sharing the other's vertices.
+TEST(DocumentMapping, ALargeObjectHoldsItsPointsInFileOrder) {
+  constexpr int kSide = 300;  // 90,000 vertices
+  std::string text;
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0.5\n";
+    }
+  }
+  text += "o grid\n";
+  for (int y = 0; y + 1 < kSide; ++y) {
+    for (int x = 0; x + 1 < kSide; ++x) {
+      const int a = y * kSide + x + 1;
+      text += "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " +
+              std::to_string(a + kSide) + "\n";
+    }
+  }
+  text += "o corner\nf 3 2 1\n";
+  const MeshFile mesh = Parse(text);
+  Document document;
+  const std::vector<PolygonObject*> objects = AddMeshObjects(mesh, document);
+  ASSERT_EQ(objects.size(), 2u);
+  ASSERT_EQ(objects[0]->PointCount(), kSide * kSide - 1);  // the last vertex is in no face
+  EXPECT_EQ(objects[0]->Points()[kSide + 7], (fm::host::Vector3{7, 1, 0.5}));
+  EXPECT_EQ(DocumentDifference(mesh, objects), "");
+}
+
 // However many groups a file has, the command's walk over an object's tags for every polygon stays
 // one step long.
 TEST(DocumentMapping, GroupsGiveNoTagsNeitherOnePerFaceNorManyOnOneLine) {
