@@ -298,6 +298,15 @@ Run RunCommand(Host& host, std::string_view text, const mesh::MeshFile& mesh, co
       text, mesh, run.trace, [&](std::string_view piece) { run.output.append(piece); return true; },
       error);
   REQUIRE(written, "the writer failed: " + error);
+  // Rendered in stretches as short as they come (each starting at a rewritten face, two threads at
+  // once), the result is the same text.
+  std::string stretched;
+  REQUIRE(mesh::WriteEditedObj(
+              text, mesh, run.trace,
+              [&](std::string_view piece) { stretched.append(piece); return true; }, error, {},
+              nullptr, 1),
+          "the writer failed in stretches: " + error);
+  REQUIRE(stretched == run.output, "written in stretches, the result differs");
   document.Clear();
   return run;
 }
