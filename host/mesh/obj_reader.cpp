@@ -242,7 +242,7 @@ class Parser {
     // not read (relative indices) is read here after all.
     Parts shared(parts);
     shared.front = 1;  // the first part is this thread's
-    splitAt_ = true;
+    withSecond_ = true;
     std::thread reader;
     try {
       reader = std::thread([&] { ReadFromTheBack(shared, starts); });
@@ -256,7 +256,7 @@ class Parser {
       }
       cancelSecond_.store(true, std::memory_order_relaxed);
       if (reader.joinable()) reader.join();
-      splitAt_ = false;
+      withSecond_ = false;
       return false;
     };
     size_t part = 0;
@@ -267,7 +267,7 @@ class Parser {
       part = shared.front++;
     }
     if (reader.joinable()) reader.join();
-    splitAt_ = false;
+    withSecond_ = false;
     for (part = shared.front; part < parts; ++part) {
       Parser& second = *shared.read[part];
       if (!CanTakeOver(second)) {
@@ -359,7 +359,13 @@ class Parser {
         reached_->fetch_add(pos_ - counted_, std::memory_order_relaxed);
         counted_ = pos_;
       }
-      if (progress_ && pos_ >= nextReport_) Report(pos_);
+      if (progress_) {
+        // While a second thread reads, its bytes count too; afterwards only this thread's do, so
+        // the figure never falls back.
+        const size_t done =
+            withSecond_ ? pos_ + secondReached_.load(std::memory_order_relaxed) : pos_;
+        if (done >= nextReport_) Report(done);
+      }
     }
     return true;
   }
@@ -488,9 +494,8 @@ class Parser {
     ReserveLarge(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
   }
 
-  // `pos`: how far the first thread has come; the second thread's progress is added to it.
+  // `pos`: how many bytes have been read.
   void Report(size_t pos) {
-    if (splitAt_) pos += secondReached_.load(std::memory_order_relaxed);
     const int percent = static_cast<int>(std::min<uint64_t>(pos, text_.size()) * 100 /
                                          std::max<size_t>(text_.size(), 1));
     progress_(percent);
@@ -855,10 +860,10 @@ class Parser {
   std::vector<Event> events_;
   int64_t firstFaceLine_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
-  std::atomic<size_t>* reached_ = nullptr;  // how far the second part has come
-  size_t counted_ = 0;  // up to where progress was added to *reached_
+  std::atomic<size_t>* reached_ = nullptr;  // bytes the second thread has read
+  size_t counted_ = 0;  // up to where this part's bytes were added to *reached_
   // Reading while a second thread reads other parts: its progress, and whether it must stop.
-  bool splitAt_ = false;
+  bool withSecond_ = false;
   std::atomic<bool> cancelSecond_{false};
   std::atomic<size_t> secondReached_{0};
 };
