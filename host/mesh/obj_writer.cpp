@@ -450,6 +450,7 @@ class Renderers {
     Rendered& done = rendered_[k];
     done.gathered.clear();
     done.runs.clear();
+    done.report = WriteReport{};
     spare_.push_back(std::move(done));
     rendered_[k] = Rendered{};
   }

@@ -300,18 +300,21 @@ TEST(ObjWriter, ALargeResultIsGatheredIntoFewPiecesInOrder) {
 // However the result is cut into stretches rendered side by side, it is the same text, heard in
 // order; a refusal or a fault in any stretch stops the writer with nothing more heard.
 TEST(ObjWriter, TheResultIsTheSameHoweverItIsCutIntoStretches) {
-  std::string text;
+  std::string text = "vt 0 0\n";
   const char* const ends[] = {"\n", "\r\n", "\r"};
+  int withoutTexcoords = 0;
   for (int i = 0; i < 500; ++i) {
     const std::string end = ends[i % 3];
     text += "v 0 0 0" + end + "v 1 0 0" + end + "v 1 1 0" + end + "v 0 1 0" + end;
     // Relative and absolute corners, a continued statement, comments, an empty line after the
-    // partner (which must survive a bare CR before it).
+    // partner (which must survive a bare CR before it), texture coordinates on one face of a pair.
+    const std::string vt = i % 7 == 3 ? "/1" : "";
+    withoutTexcoords += i % 4 != 0 && i % 7 == 3;
     if (i % 4 == 0) {
       text += "f -4 -3 -2 # a" + end + "f -4 \\" + end + " -2 -1" + end;
     } else {
-      text += "f " + std::to_string(4 * i + 1) + " " + std::to_string(4 * i + 2) + " " +
-              std::to_string(4 * i + 3) + end + "f -4 -2 -1" + end + (i % 5 == 0 ? end : "");
+      text += "f " + std::to_string(4 * i + 1) + vt + " " + std::to_string(4 * i + 2) + vt + " " +
+              std::to_string(4 * i + 3) + vt + end + "f -4 -2 -1" + end + (i % 5 == 0 ? end : "");
     }
   }
   const MeshFile mesh = Parse(text);
@@ -323,11 +326,15 @@ TEST(ObjWriter, TheResultIsTheSameHoweverItIsCutIntoStretches) {
   }
   const auto WriteIn = [&](size_t pieceBytes, std::vector<int>* progress = nullptr) {
     std::string out, error;
+    WriteReport report;
     EXPECT_TRUE(WriteEditedObj(text, mesh, trace, [&](std::string_view p) {
       out.append(p);
       return true;
-    }, error, [&](int percent) { if (progress) progress->push_back(percent); }, nullptr,
+    }, error, [&](int percent) { if (progress) progress->push_back(percent); }, &report,
                                pieceBytes)) << error;
+    // Each merged face whose partner had no texture coordinates is counted once.
+    EXPECT_EQ(report.facesWithoutTexcoords, withoutTexcoords);
+    EXPECT_EQ(report.facesWithoutNormals, 0);
     return out;
   };
   const std::string whole = WriteIn(0);
