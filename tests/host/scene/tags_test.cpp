@@ -49,8 +49,11 @@ TEST(UvwTagCompactForm, OriginsGivenByTheRuleAreThoseAppended) {
   }
   EXPECT_TRUE(ruled->Bytes() == appended->Bytes());
   // Only an empty tag takes the rule, and only for faces the compact form holds.
-  EXPECT_FALSE(appended->GenerateOrigins(0, std::vector<bool>(3)));
-  EXPECT_EQ(appended->Count(), 70000);
+  const std::unique_ptr<UvwTag> filled = OriginTag(2);
+  ASSERT_TRUE(filled->Compact());
+  EXPECT_FALSE(filled->GenerateOrigins(0, std::vector<bool>(3)));
+  EXPECT_EQ(filled->Count(), 2);
+  EXPECT_EQ(BytesOf(filled->Get(1)), BytesOf(Origins(11, false)));
   UvwTag far;
   EXPECT_FALSE(far.GenerateOrigins((uint32_t{1} << 30) - 2, std::vector<bool>(3)));
   EXPECT_TRUE(far.GenerateOrigins((uint32_t{1} << 30) - 3, std::vector<bool>(3)));
