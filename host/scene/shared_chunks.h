@@ -41,7 +41,12 @@ class SharedChunks {
   }
 
   // The record, after making its chunk this array's own.
-  T& Writable(size_t index) { return Own(index >> kChunkShift)[index & (kChunkSize - 1)]; }
+  T& Writable(size_t index) {
+    const std::shared_ptr<Chunk>& chunk = chunks_[index >> kChunkShift];
+    // Most writes land in a chunk already this array's alone.
+    if (chunk != nullptr && chunk.use_count() == 1) return (*chunk)[index & (kChunkSize - 1)];
+    return Own(index >> kChunkShift)[index & (kChunkSize - 1)];
+  }
 
   // Makes the empty array `count` records given by `rule`.
   void Generate(size_t count, std::shared_ptr<const Rule> rule) {

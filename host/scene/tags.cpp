@@ -195,8 +195,8 @@ bool UvwTag::CompactCorners(int32_t index, uint32_t (&corners)[4]) const {
 }
 
 bool UvwTag::Write(int32_t index, const void* in) {
-  if (index < 0 || index >= Count()) return false;
   if (compact_) {
+    if (index < 0 || static_cast<size_t>(index) >= records_.size()) return false;
     CompactRecord packed;
     if (Pack(in, packed)) {
       records_.Writable(static_cast<size_t>(index)) = packed;
