@@ -1,5 +1,6 @@
 #include "host/fmhost/run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "host/fmhost/material_libraries.h"
@@ -204,6 +207,13 @@ int Run(const Options& options, Streams& streams) {
   mesh::InputFile inputFile;
   mesh::MeshFile input;
   mesh::OutputFile output;
+  // The text before the first face starts the result whatever the command does. A result that
+  // replaces a file, and so appears only complete, gets it written on a second thread while the
+  // document is built and the command runs (joined before `output` goes).
+  size_t writtenAhead = 0;
+  bool aheadFailed = false;
+  std::string aheadError;
+  std::jthread ahead;
   using Clock = std::chrono::steady_clock;
   const auto Since = [](Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -233,6 +243,24 @@ int Run(const Options& options, Streams& streams) {
     const bool opened =
         toStandardOutput ? output.OpenStandardOutput(error) : output.Open(options.output, error);
     if (!opened) return Fail(streams, error);
+    constexpr size_t kWriteAheadFrom = size_t{1} << 20;
+    if (output.kind() == mesh::OutputFile::Kind::kReplace &&
+        mesh::UnchangedStart(input) >= kWriteAheadFrom) {
+      const std::string_view start = inputFile.Text().substr(0, mesh::UnchangedStart(input));
+      try {
+        ahead = std::jthread([&, start] {
+          // In pieces, each handed back once written, so that the text does not stay resident.
+          constexpr size_t kPiece = size_t{8} << 20;
+          for (size_t at = 0; at < start.size() && !aheadFailed; at += kPiece) {
+            aheadFailed = !output.Append(start.substr(at, kPiece), aheadError);
+            inputFile.Release(at, std::min(start.size(), at + kPiece));
+          }
+        });
+        writtenAhead = start.size();
+      } catch (const std::system_error&) {
+        // Then it is written with the rest.
+      }
+    }
     if (!toStandardOutput) {
       const std::string materials =
           MissingMaterialLibraries(input.materialLibraries, options.input, options.output);
@@ -393,6 +421,8 @@ int Run(const Options& options, Streams& streams) {
   }  // the document, its undo history and the modules are let go before the result is written
 
   const auto writeStart = Clock::now();
+  if (ahead.joinable()) ahead.join();
+  if (aheadFailed) return Fail(streams, aheadError);
   const std::string writing =
       "Writing " + (toStandardOutput ? std::string("to standard output") : FileName(options.output));
   std::string outputError;
@@ -413,7 +443,8 @@ int Run(const Options& options, Streams& streams) {
   };
   if (!inputFile.Unchanged(error)) return Fail(streams, error);
   mesh::WriteReport writeReport;
-  const bool written = mesh::WriteEditedObj(text, input, trace, sink, error, progress, &writeReport);
+  const bool written = mesh::WriteEditedObj(text, input, trace, sink, error, progress, &writeReport,
+                                            0, writtenAhead);
   summary.mergedWithoutTexcoords = writeReport.facesWithoutTexcoords;
   summary.mergedWithoutNormals = writeReport.facesWithoutNormals;
   screen.Finish();

@@ -213,7 +213,8 @@ class Writer {
  public:
   // `from`: where in the text the stretch starts.
   Writer(std::string_view text, const MeshFile& mesh, Rendered& out, size_t from)
-      : text_(text), mesh_(mesh), out_(out), copied_(from) {}
+      : text_(text), mesh_(mesh), out_(out), copied_(from),
+        last_(from > 0 ? text[from - 1] : '\0') {}
 
   void CopyTo(size_t end) {
     if (end > copied_) Emit(copied_, end - copied_);
@@ -363,8 +364,8 @@ struct Stretch {
 // whose rendering depends on nothing written before it (what matters of that, the last byte, a
 // rewritten face sets itself).
 std::vector<Stretch> Stretches(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
-                               size_t pieceBytes) {
-  std::vector<Stretch> stretches(1);
+                               size_t pieceBytes, size_t from) {
+  std::vector<Stretch> stretches{Stretch{0, 0, 0, from, 0}};
   for (size_t r = 0; r < trace.rewritten.size(); ++r) {
     const size_t f = trace.rewritten[r].face;
     const size_t offset = mesh.faces[f].offset;
@@ -502,14 +503,18 @@ class Renderers {
 
 bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
                     const TextSink& sink, std::string& error, const ProgressCallback& progress,
-                    WriteReport* report, size_t pieceBytes) {
+                    WriteReport* report, size_t pieceBytes, size_t handedOn) {
   if (text.size() != mesh.textSize || trace.kept.size() != mesh.faces.size()) {
     error = "the text is not the one the mesh was read from";
     return false;
   }
+  if (handedOn > UnchangedStart(mesh)) {
+    error = "more of the text was written ahead than comes before its first face";
+    return false;
+  }
   if (report != nullptr) *report = WriteReport{};
   const std::vector<Stretch> stretches =
-      Stretches(text, mesh, trace, pieceBytes == 0 ? kPiece : pieceBytes);
+      Stretches(text, mesh, trace, pieceBytes == 0 ? kPiece : pieceBytes, handedOn);
   Renderers renderers(text, mesh, trace, stretches);
   int reported = -1;
   for (size_t k = 0; k < stretches.size(); ++k) {
@@ -538,6 +543,10 @@ bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace
     }
   }
   return true;
+}
+
+size_t UnchangedStart(const MeshFile& mesh) {
+  return mesh.faces.empty() ? mesh.textSize : static_cast<size_t>(mesh.faces.front().offset);
 }
 
 }  // namespace fm::host::mesh

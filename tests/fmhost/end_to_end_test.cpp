@@ -621,6 +621,32 @@ TEST_F(FmhostTest, DashIsStandardOutputAndTheReportGoesToStandardError) {
   EXPECT_EQ(WorkEntries(), (std::vector<std::string>{"in.obj", "out.obj"}));
 }
 
+// A long start before the first face is written while the command runs; the file still appears
+// only complete, and not at all when the run fails.
+TEST_F(FmhostTest, AResultWithALongStartBeforeItsFacesIsWrittenWhole) {
+  const QuadMesh panel = examples::Panel(3, 2);
+  std::string text;
+  for (int i = 0; text.size() < (size_t{3} << 20) / 2; ++i) {
+    text += "# " + std::to_string(i) + " lines before the faces\n";
+  }
+  text += examples::TriangulatedObj(panel, examples::Split::kSideBySide);
+  const std::string input = Write("in.obj", text);
+  const test::ProcessResult toFile = Fmhost({input, "-o", Path("out.obj"), "--undo-check"});
+  ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+  const test::ProcessResult toOut = Fmhost({input, "-o", "-"});
+  ASSERT_EQ(toOut.exitCode, 0) << toOut.err;
+  EXPECT_TRUE(toOut.out == Contents(Path("out.obj")));
+  ExpectFaces(Path("out.obj"), text, examples::QuadObj(panel));
+
+  Write("out.obj", "precious");
+  const std::string empty = Path("no-modules");
+  fs::create_directories(empty);
+  const test::ProcessResult failed = Fmhost({input, "-o", Path("out.obj"), "--plugins", empty});
+  EXPECT_EQ(failed.exitCode, 1) << failed.err;
+  EXPECT_EQ(Contents(Path("out.obj")), "precious");
+  EXPECT_EQ(WorkEntries(), (std::vector<std::string>{"in.obj", "no-modules", "out.obj"}));
+}
+
 TEST_F(FmhostTest, AResultInAnotherFolderWarnsOfMaterialLibrariesLeftBehind) {
   const QuadMesh panel = examples::Panel(2, 2);
   // The library line comes after lines of other kinds and other line ends, and is indented.

@@ -364,5 +364,38 @@ TEST(ObjWriter, TheResultIsTheSameHoweverItIsCutIntoStretches) {
   EXPECT_EQ(error, "the face statement of face 991 is no longer where it was read");
 }
 
+// The text before the first face may be handed to the sink before the command runs; the writer
+// goes on from where that stopped and gives the same result.
+TEST(ObjWriter, WhatWasWrittenAheadIsNotWrittenAgain) {
+  // The first face goes (its partner before it is kept) and a bare CR ends the line before it,
+  // which the writer must still know of though it did not write it.
+  const std::string text = "# head\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\r"
+                           "f 1 2 3\n\nf 1 3 4\nf 4 1 2\n";
+  const MeshFile mesh = Parse(text);
+  ASSERT_EQ(mesh.faces.size(), 3u);
+  ASSERT_EQ(UnchangedStart(mesh), text.find('f'));
+  FaceTrace trace = Unchanged(mesh);
+  trace.kept[0] = false;
+  trace.rewritten.push_back(Merged(1, 0, 1));
+  const std::string whole = Write(text, mesh, trace);
+  EXPECT_EQ(whole.substr(UnchangedStart(mesh)), "\r\nf 1 3 4 2\nf 4 1 2\n");
+  for (const size_t handedOn : {size_t{1}, size_t{10}, UnchangedStart(mesh)}) {
+    SCOPED_TRACE(handedOn);
+    std::string out, error;
+    EXPECT_TRUE(WriteEditedObj(text, mesh, trace, [&](std::string_view p) {
+      out.append(p);
+      return true;
+    }, error, {}, nullptr, 0, handedOn)) << error;
+    EXPECT_EQ(text.substr(0, handedOn) + out, whole);
+  }
+  // More than comes before the first face cannot have been written ahead.
+  std::string error;
+  EXPECT_FALSE(WriteEditedObj(text, mesh, trace, [](std::string_view) { return true; }, error, {},
+                              nullptr, 0, UnchangedStart(mesh) + 1));
+  EXPECT_FALSE(error.empty());
+  // Without faces all of the text is unchanged.
+  EXPECT_EQ(UnchangedStart(Parse("v 0 0 0\n# end\n")), 14u);
+}
+
 }  // namespace
 }  // namespace fm::host::mesh
