@@ -86,31 +86,44 @@ class Tokens {
 
 // A plain decimal of at most 15 significant digits ("-2.749985", "12", "0.5") as digits over a
 // power of ten: both are exact doubles then, so one division gives the correctly rounded value, the
-// same one from_chars gives. False, with nothing decided, for every other form.
-bool ParseSimpleDecimal(std::string_view token, double& value) {
+// same one from_chars gives. Reads from `p` as far as the number goes; false, with nothing decided,
+// for every other form (a number that goes on in another form, such as "1e5", is left to the
+// caller to see by what follows it).
+bool ReadSimpleDecimal(const char*& p, const char* end, double& value) {
   static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  size_t i = 0;
-  const bool negative = !token.empty() && token[0] == '-';
+  const char* i = p;
+  const bool negative = i < end && *i == '-';
   i += negative;
   uint64_t digits = 0;
-  size_t significant = 0, integerDigits = 0, fractionDigits = 0;
-  for (; i < token.size() && static_cast<unsigned>(token[i] - '0') <= 9; ++i, ++integerDigits) {
-    digits = digits * 10 + static_cast<unsigned>(token[i] - '0');
+  size_t significant = 0, fractionDigits = 0;
+  const char* const integerStart = i;
+  for (; i < end && static_cast<unsigned>(*i - '0') <= 9; ++i) {
+    digits = digits * 10 + static_cast<unsigned>(*i - '0');
     significant += digits != 0;
   }
-  if (i < token.size() && token[i] == '.') {
-    for (++i; i < token.size() && static_cast<unsigned>(token[i] - '0') <= 9;
-         ++i, ++fractionDigits) {
-      digits = digits * 10 + static_cast<unsigned>(token[i] - '0');
+  if (i == integerStart) return false;
+  if (i < end && *i == '.') {
+    for (++i; i < end && static_cast<unsigned>(*i - '0') <= 9; ++i, ++fractionDigits) {
+      digits = digits * 10 + static_cast<unsigned>(*i - '0');
       significant += digits != 0;
       if (fractionDigits >= 15) return false;
     }
     if (fractionDigits == 0) return false;
   }
-  if (i != token.size() || integerDigits == 0 || significant > 15) return false;
+  if (significant > 15) return false;
   const double magnitude = static_cast<double>(digits) / kPowers[fractionDigits];
   value = negative ? -magnitude : magnitude;
+  p = i;
+  return true;
+}
+
+bool ParseSimpleDecimal(std::string_view token, double& value) {
+  const char* p = token.data();
+  const char* const end = p + token.size();
+  double read = 0.0;
+  if (!ReadSimpleDecimal(p, end, read) || p != end) return false;
+  value = read;
   return true;
 }
 
@@ -530,7 +543,27 @@ class Parser {
     return true;
   }
 
+  // Reads `count` plain decimals, each followed by a blank or the end, and nothing after them
+  // but blanks; false, deciding nothing, for anything else.
+  static bool QuickNumbers(std::string_view rest, size_t count, double* values) {
+    const char* p = rest.data();
+    const char* const end = p + rest.size();
+    for (size_t k = 0; k < count; ++k) {
+      while (p < end && IsBlank(*p)) ++p;
+      if (!ReadSimpleDecimal(p, end, values[k]) || (p < end && !IsBlank(*p))) return false;
+    }
+    while (p < end && IsBlank(*p)) ++p;
+    return p == end;
+  }
+
   bool VertexLine(std::string_view rest, int64_t lineNumber) {
+    // Nearly every vertex is three plain decimals; the general reading below gives the same
+    // values for them, and reads every other form and finds every error.
+    if (double quick[3]; counts_[kVertex] < kMaxCount && QuickNumbers(rest, 3, quick)) {
+      vertices_.push_back(Vector3{quick[0], quick[1], quick[2]});
+      ++counts_[kVertex];
+      return true;
+    }
     Tokens tokens(rest);
     std::string_view token;
     double values[6];
@@ -553,6 +586,12 @@ class Parser {
 
   bool NumbersLine(std::string_view rest, int64_t lineNumber, size_t least, size_t most,
                    Kind kind, const char* wrongCount) {
+    if (double quick[3]; counts_[kind] < kMaxCount && most <= 3 &&
+                         (QuickNumbers(rest, most, quick) ||
+                          (least < most && QuickNumbers(rest, most - 1, quick)))) {
+      ++counts_[kind];
+      return true;
+    }
     Tokens tokens(rest);
     std::string_view token;
     size_t count = 0;
@@ -602,10 +641,72 @@ class Parser {
     return true;
   }
 
+  // One index of the usual face: a run of digits naming an entry of the file, written before or
+  // after the face (kept as the highest such, as the general reading does). False, deciding
+  // nothing, for a sign, a zero, no digits or an index beyond what the reader takes.
+  bool QuickIndex(const char*& p, const char* end, Kind kind, int64_t lineNumber,
+                  int32_t& resolved) {
+    const char* i = p;
+    uint64_t raw = 0;
+    for (; i < end && static_cast<unsigned>(*i - '0') <= 9 && i - p < 11; ++i) {
+      raw = raw * 10 + static_cast<unsigned>(*i - '0');
+    }
+    if (i == p || raw == 0 || raw > static_cast<uint64_t>(kMaxCount)) return false;
+    const auto index = static_cast<int64_t>(raw) - 1;
+    if (index >= counts_[kind] && index > highest_[kind].index) highest_[kind] = {index, lineNumber};
+    resolved = static_cast<int32_t>(index);
+    p = i;
+    return true;
+  }
+
+  // The usual face: three or four corners of positive indices, v, v/vt, v//vn or v/vt/vn alike at
+  // every corner, blanks between them and nothing after them. False, deciding nothing, for anything
+  // else, which the general reading reads (and where it is wrong, says why).
+  bool QuickFace(std::string_view rest, int64_t lineNumber, Face& face, size_t& corners) {
+    const char* p = rest.data();
+    const char* const end = p + rest.size();
+    int form = -1;
+    corners = 0;
+    int32_t unused = 0;
+    while (true) {
+      while (p < end && IsBlank(*p)) ++p;
+      if (p == end) break;
+      if (corners == 4 || !QuickIndex(p, end, kVertex, lineNumber, face.vertex[corners])) {
+        return false;
+      }
+      int cornerForm = 0;
+      if (p < end && *p == '/') {
+        ++p;
+        if (p < end && *p != '/') {
+          if (!QuickIndex(p, end, kTexcoord, lineNumber, unused)) return false;
+          cornerForm = 1;
+        }
+        if (p < end && *p == '/') {
+          ++p;
+          if (!QuickIndex(p, end, kNormal, lineNumber, unused)) return false;
+          cornerForm |= 2;
+        } else if (cornerForm == 0) {
+          return false;  // "1/" 
+        }
+      }
+      if ((p < end && !IsBlank(*p)) || (form >= 0 && cornerForm != form)) return false;
+      form = cornerForm;
+      ++corners;
+    }
+    return corners >= 3;
+  }
+
   bool FaceLine(std::string_view rest, int64_t lineNumber, size_t offset) {
-    Tokens tokens(rest);
     Face face;
     face.offset = offset;
+    if (size_t quick = 0; QuickFace(rest, lineNumber, face, quick)) {
+      return KeepFace(face, quick, lineNumber, false);
+    }
+    // What the quick reading noted of the highest index stays right: the general one notes the
+    // same indices again.
+    face = Face{};
+    face.offset = offset;
+    Tokens tokens(rest);
     bool relative = false;
     bool faceHas[kKinds] = {true, false, false};
     std::string_view corner;
@@ -650,6 +751,11 @@ class Parser {
       ++corners;
     }
     if (corners < 3) return Fail(lineNumber, "a face needs at least three corners");
+    return KeepFace(face, corners, lineNumber, relative);
+  }
+
+  // A face read, of `corners` corners (the first four in `face`).
+  bool KeepFace(Face& face, size_t corners, int64_t lineNumber, bool relative) {
     face.corners = std::min<size_t>(corners, 4);
     if (corners == 3) face.vertex[3] = face.vertex[2];
     const IndexBase base{static_cast<int32_t>(counts_[kVertex]),
