@@ -4,7 +4,6 @@
 #include <system_error>
 #include <thread>
 
-#include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 
 namespace fm::host::mesh {
@@ -54,7 +53,7 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     UvwTag& uvw = object.AddUvwTag();
     MapPoints(source, local);
     std::vector<fm::host::Vector3>& points = object.Points();
-    ReserveLarge(points, source.pointVertex.size());
+    points.reserve(source.pointVertex.size());
     const auto CopyPoints = [&] {
       for (int32_t vertex : source.pointVertex) {
         points.push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
@@ -69,7 +68,7 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
       }
     }
     if (!copier.joinable()) CopyPoints();
-    ReserveLarge(object.Polygons(), source.faceCount);
+    object.Polygons().reserve(source.faceCount);
     std::vector<bool> triangle(source.faceCount);
     for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
       const Face& face = mesh.faces[f];

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 #include "host/scene/tags.h"
 
@@ -174,7 +173,7 @@ bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects
   std::vector<bool> used(mesh.faces.size(), false);
   size_t polygons = 0;
   for (const PolygonObject* object : objects) polygons += static_cast<size_t>(object->PolygonCount());
-  ReserveLarge(result.rewritten, polygons);
+  result.rewritten.reserve(polygons);
   for (size_t o = 0; o < objects.size(); ++o) {
     static const std::vector<uint32_t> kFileOrder;
     const std::vector<uint32_t>& order = o < orders.size() ? orders[o] : kFileOrder;

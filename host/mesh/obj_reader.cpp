@@ -18,7 +18,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "host/mesh/large_buffer.h"
 #include "host/mesh/printable.h"
 
 namespace fm::host::mesh {
@@ -503,8 +502,8 @@ class Parser {
       sampled += sample.size();
     }
     const double scale = sampled == 0 ? 0.0 : 1.05 * double(size) / double(sampled);
-    ReserveLarge(vertices_, static_cast<size_t>(double(vertexLines) * scale) + 16);
-    ReserveLarge(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
+    vertices_.reserve(static_cast<size_t>(double(vertexLines) * scale) + 16);
+    faces_.reserve(static_cast<size_t>(double(faceLines) * scale) + 16);
   }
 
   // `pos`: how many bytes have been read.
