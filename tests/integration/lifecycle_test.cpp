@@ -25,11 +25,17 @@ const std::string kModuleFile = kPluginFolder + "/facetmender" + FM_MODULE_SUFFI
 
 std::string Absolute(const fs::path& p) { return fs::absolute(p).lexically_normal().string(); }
 
-// A scratch folder removed at the end of the test.
+// A scratch folder removed at the end of the test. This program is also built to run the macOS
+// module file, and CTest runs both side by side: each has a folder of its own, or one would remove
+// the other's files while it reads them.
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& name)
+#ifdef FM_MACOS_MODULE
+      : path_(fs::path(FM_BINARY_DIR) / "scratch" / "macos" / name) {
+#else
       : path_(fs::path(FM_BINARY_DIR) / "scratch" / name) {
+#endif
     fs::remove_all(path_);
     fs::create_directories(path_);
   }
