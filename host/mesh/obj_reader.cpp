@@ -542,23 +542,24 @@ class Parser {
     return true;
   }
 
-  // Reads `count` plain decimals, each followed by a blank or the end, and nothing after them
-  // but blanks; false, deciding nothing, for anything else.
-  static bool QuickNumbers(std::string_view rest, size_t count, double* values) {
+  // Reads `least` to `most` plain decimals, each followed by a blank or the end, with nothing
+  // after them but blanks; false, deciding nothing, for anything else.
+  static bool QuickNumbers(std::string_view rest, size_t least, size_t most, double* values) {
     const char* p = rest.data();
     const char* const end = p + rest.size();
-    for (size_t k = 0; k < count; ++k) {
+    for (size_t k = 0;; ++k) {
       while (p < end && IsBlank(*p)) ++p;
-      if (!ReadSimpleDecimal(p, end, values[k]) || (p < end && !IsBlank(*p))) return false;
+      if (p == end) return k >= least;
+      if (k == most || !ReadSimpleDecimal(p, end, values[k]) || (p < end && !IsBlank(*p))) {
+        return false;
+      }
     }
-    while (p < end && IsBlank(*p)) ++p;
-    return p == end;
   }
 
   bool VertexLine(std::string_view rest, int64_t lineNumber) {
     // Nearly every vertex is three plain decimals; the general reading below gives the same
     // values for them, and reads every other form and finds every error.
-    if (double quick[3]; counts_[kVertex] < kMaxCount && QuickNumbers(rest, 3, quick)) {
+    if (double quick[3]; counts_[kVertex] < kMaxCount && QuickNumbers(rest, 3, 3, quick)) {
       vertices_.push_back(Vector3{quick[0], quick[1], quick[2]});
       ++counts_[kVertex];
       return true;
@@ -586,8 +587,7 @@ class Parser {
   bool NumbersLine(std::string_view rest, int64_t lineNumber, size_t least, size_t most,
                    Kind kind, const char* wrongCount) {
     if (double quick[3]; counts_[kind] < kMaxCount && most <= 3 &&
-                         (QuickNumbers(rest, most, quick) ||
-                          (least < most && QuickNumbers(rest, most - 1, quick)))) {
+                         QuickNumbers(rest, least, most, quick)) {
       ++counts_[kind];
       return true;
     }
