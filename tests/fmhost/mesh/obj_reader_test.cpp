@@ -292,7 +292,10 @@ TEST(ObjReader, CoordinatesAreTheCorrectlyRoundedValuesOfTheirDigits) {
     return state >> 33;
   };
   for (int i = 0; i < 3000; ++i) {
+    // Up to twenty digits, some after leading zeros: runs that fill eight bytes and go on.
     std::string digits = std::to_string(next());
+    if (i % 3 == 0) digits += std::to_string(next());
+    if (i % 4 == 0) digits = "000" + digits;
     digits.resize(1 + next() % digits.size());
     const size_t point = next() % (digits.size() + 1);
     std::string token = (next() % 2 ? "-" : "") + digits.substr(0, point);
