@@ -12,6 +12,12 @@ namespace fm::host {
 
 inline void Diagnose(std::string message) { CurrentEnvironment().Diagnose(std::move(message)); }
 
+// Reports that `entry` was given a null `what`. Out of line, so that the entries a module calls for
+// every polygon stay small enough to sit inside the code that calls them.
+__attribute__((noinline, cold)) inline void DiagnoseNull(const char* entry, const char* what) {
+  Diagnose(std::string(entry) + ": null " + what);
+}
+
 // The object behind a node pointer, or null (diagnosed, naming `entry`) for null or a tag.
 inline Object* AsObject(void* node, const char* entry) {
   auto* n = static_cast<Node*>(node);

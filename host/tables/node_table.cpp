@@ -8,7 +8,7 @@ namespace fm::host {
 namespace {
 
 Node* AsNode(void* node, const char* entry) {
-  if (!node) Diagnose(std::string(entry) + ": null node");
+  if (!node) DiagnoseNull(entry, "node");
   return static_cast<Node*>(node);
 }
 

@@ -8,7 +8,7 @@ namespace fm::host {
 namespace {
 
 Selection* AsSelection(void* selection, const char* entry) {
-  if (!selection) Diagnose(std::string(entry) + ": null selection");
+  if (!selection) DiagnoseNull(entry, "selection");
   return static_cast<Selection*>(selection);
 }
 

@@ -41,7 +41,7 @@ void* TagGetDataHandle(void* tag) {
 // they are called several million times in one command.
 __attribute__((noinline, cold)) void NoUvwRecord(const char* entry, const VariableTag* data,
                                                   int32_t index) {
-  if (!data) return Diagnose(std::string(entry) + ": null handle or record");
+  if (!data) return DiagnoseNull(entry, "handle or record");
   Diagnose(std::string(entry) + ": no UVW record " + std::to_string(index) + " (the tag holds " +
            std::to_string(data->Count()) + ")");
 }
