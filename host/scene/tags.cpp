@@ -149,13 +149,13 @@ UvwTag::UvwTag(int32_t polygons, std::string name)
   UvwTag::SetCount(polygons);
 }
 
-bool UvwTag::Pack(const void* in, CompactRecord& out) {
+inline bool UvwTag::Pack(const void* in, CompactRecord& out) {
   const auto* bytes = static_cast<const uint8_t*>(in);
   return PackCorner(bytes, out.corner[0]) && PackCorner(bytes + 24, out.corner[1]) &&
          PackCorner(bytes + 48, out.corner[2]) && PackCorner(bytes + 72, out.corner[3]);
 }
 
-void UvwTag::Unpack(const CompactRecord& record, void* out) {
+inline void UvwTag::Unpack(const CompactRecord& record, void* out) {
   UnpackRecord(record.corner, static_cast<uint8_t*>(out));
 }
 
