@@ -8,12 +8,18 @@
 // pointer into a chunk outlives a write.
 //
 // An array may also be made of records given by a rule (Generate): its chunks take no memory until
-// a write lands in one, which then holds the rule's records for its part.
+// a write lands in one, which then holds the rule's records for its part. Where writes go from one
+// such chunk into the next, as a pass over the records does, the next one is made on a second
+// thread while the first is written (fresh memory costs more to fault in than writing it does).
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace fm::host {
@@ -28,6 +34,23 @@ class SharedChunks {
 
   // Fills `out` with the `count` records the rule gives from index `first` on.
   using Rule = std::function<void(size_t first, size_t count, T* out)>;
+
+  SharedChunks() = default;
+  // A copy shares the chunks and the rule, not the making of chunks ahead.
+  SharedChunks(const SharedChunks& other)
+      : chunks_(other.chunks_), rule_(other.rule_), size_(other.size_), reserved_(other.reserved_) {}
+  SharedChunks& operator=(const SharedChunks& other) {
+    if (this != &other) {
+      maker_.reset();
+      chunks_ = other.chunks_;
+      rule_ = other.rule_;
+      size_ = other.size_;
+      reserved_ = other.reserved_;
+    }
+    return *this;
+  }
+  SharedChunks(SharedChunks&&) noexcept = default;
+  SharedChunks& operator=(SharedChunks&&) noexcept = default;
 
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -50,6 +73,7 @@ class SharedChunks {
 
   // Makes the empty array `count` records given by `rule`.
   void Generate(size_t count, std::shared_ptr<const Rule> rule) {
+    maker_.reset();
     clear();
     rule_ = std::move(rule);
     chunks_.resize(ChunksFor(count));
@@ -74,6 +98,7 @@ class SharedChunks {
   // New records are copies of `fill`; dropped chunks are let go without being copied, and a shared
   // chunk that is cut short is copied only up to the new end.
   void resize(size_t count, const T& fill) {
+    maker_.reset();
     if (count < size_) {
       chunks_.resize(ChunksFor(count));
       if (!chunks_.empty() && chunks_.back() != nullptr) {
@@ -99,6 +124,7 @@ class SharedChunks {
 
   // Lets go of every record and every reservation.
   void clear() {
+    maker_.reset();
     std::vector<std::shared_ptr<Chunk>>().swap(chunks_);
     size_ = 0;
     reserved_ = 0;
@@ -110,20 +136,109 @@ class SharedChunks {
 
   static size_t ChunksFor(size_t count) { return (count + kChunkSize - 1) / kChunkSize; }
 
+  // The rule's records of chunk `c` of an array of `size` records.
+  static std::shared_ptr<Chunk> Make(const Rule& rule, size_t c, size_t size) {
+    const size_t first = c * kChunkSize;
+    auto made = std::make_shared<Chunk>();
+    made->reserve(kChunkSize);
+    made->resize(std::min(kChunkSize, size - first));
+    rule(first, made->size(), made->data());
+    return made;
+  }
+
+  // Makes one chunk of the rule at a time on a thread of its own, the one asked for last.
+  class Maker {
+   public:
+    Maker() : thread_([this] { Run(); }) {}
+    ~Maker() {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+      }
+      changed_.notify_all();
+      thread_.join();
+    }
+    Maker(const Maker&) = delete;
+    Maker& operator=(const Maker&) = delete;
+
+    void Ask(std::shared_ptr<const Rule> rule, size_t c, size_t size) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        asked_ = Order{std::move(rule), c, size};
+      }
+      changed_.notify_all();
+    }
+    // Chunk `c` if it was asked for (waiting while it is made); null otherwise.
+    std::shared_ptr<Chunk> Take(size_t c) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return making_ != c || stop_; });
+      if (madeFor_ != c) return nullptr;
+      madeFor_ = kNone;
+      return std::move(made_);
+    }
+
+   private:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    struct Order {
+      std::shared_ptr<const Rule> rule;
+      size_t chunk = kNone;
+      size_t size = 0;
+    };
+    void Run() {
+      std::unique_lock<std::mutex> lock(mutex_);
+      while (true) {
+        changed_.wait(lock, [&] { return stop_ || asked_.rule != nullptr; });
+        if (stop_) return;
+        const Order order = std::move(asked_);
+        asked_ = Order{};
+        making_ = order.chunk;
+        lock.unlock();
+        std::shared_ptr<Chunk> made = Make(*order.rule, order.chunk, order.size);
+        lock.lock();
+        made_ = std::move(made);
+        madeFor_ = order.chunk;
+        making_ = kNone;
+        changed_.notify_all();
+      }
+    }
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Order asked_;
+    size_t making_ = kNone;
+    size_t madeFor_ = kNone;
+    std::shared_ptr<Chunk> made_;
+    bool stop_ = false;
+    std::thread thread_;  // last: it starts once the rest is made
+  };
+
   // Chunk `c`, this array's own: a shared one is copied, one of the rule's is made.
   Chunk& Own(size_t c) {
     std::shared_ptr<Chunk>& chunk = chunks_[c];
     if (chunk == nullptr) {
-      const size_t first = c * kChunkSize;
-      auto made = std::make_shared<Chunk>();
-      made->reserve(kChunkSize);
-      made->resize(std::min(kChunkSize, size_ - first));
-      (*rule_)(first, made->size(), made->data());
-      chunk = std::move(made);
+      if (maker_ != nullptr) chunk = maker_->Take(c);
+      if (chunk == nullptr || chunk->size() != std::min(kChunkSize, size_ - c * kChunkSize)) {
+        chunk = Make(*rule_, c, size_);
+      }
+      AskAhead(c + 1);
     } else if (chunk.use_count() > 1) {
       chunk = std::make_shared<Chunk>(*chunk);
     }
     return *chunk;
+  }
+
+  // Where chunk `c` is still the rule's, it is made ahead; only for arrays of a few chunks or more,
+  // which are worth a thread.
+  void AskAhead(size_t c) {
+    constexpr size_t kMakerFrom = 4;
+    if (c >= chunks_.size() || chunks_[c] != nullptr || chunks_.size() < kMakerFrom) return;
+    if (maker_ == nullptr) {
+      try {
+        maker_ = std::make_unique<Maker>();
+      } catch (const std::system_error&) {
+        return;  // then each chunk is made when it is written
+      }
+    }
+    maker_->Ask(rule_, c, size_);
   }
 
   std::shared_ptr<Chunk> NewChunk() const {
@@ -137,6 +252,7 @@ class SharedChunks {
   std::shared_ptr<const Rule> rule_;
   size_t size_ = 0;
   size_t reserved_ = 0;  // how many records the appends are expected to reach
+  std::unique_ptr<Maker> maker_;  // last: stopped before the rest goes
 };
 
 }  // namespace fm::host

@@ -85,6 +85,65 @@ TEST(SharedChunks, ACopyKeepsItsRecordsWhicheverSideChangesAndHowever) {
   }
 }
 
+// Writes that pass from one of the rule's chunks into the next have the next one made ahead, on
+// another thread; whatever the timing, and however the array is copied, moved, cut or grown on the
+// way, it holds what a plain list does.
+TEST(SharedChunks, ChunksMadeAheadHoldTheRulesRecords) {
+  const size_t n = 6 * kChunk + 10;  // seven chunks, the last one short
+  for (int pattern = 0; pattern < 5; ++pattern) {
+    SCOPED_TRACE("pattern " + std::to_string(pattern));
+    Chunks chunks = Generated(n);
+    std::vector<uint32_t> plain = NumberedList(n);
+    Chunks copy;  // taken on the way, as an undo record is
+    std::vector<uint32_t> copied;
+    const auto Write = [&](size_t i) {
+      chunks.Writable(i) = 0;
+      plain[i] = 0;
+    };
+    switch (pattern) {
+      case 0:  // every other record, front to back, copied after two chunks
+        for (size_t i = 0; i < n; i += 2) {
+          if (i == 2 * kChunk) {
+            copy = chunks;
+            copied = plain;
+          }
+          Write(i);
+        }
+        break;
+      case 1:  // back to front: nothing ahead is the rule's
+        for (size_t i = n; i-- > 0;) Write(i);
+        break;
+      case 2:  // cut while a chunk is made ahead, then grown again and written on
+        for (size_t i = 0; i < 3 * kChunk + 7; i += 3) Write(i);
+        chunks.resize(3 * kChunk + 2, 0);
+        plain.resize(3 * kChunk + 2);
+        chunks.resize(n, 5);
+        plain.resize(n, 5);
+        for (size_t i = 3 * kChunk; i < n; i += 5) Write(i);
+        break;
+      case 3: {  // moved, and copied over, while chunks are made ahead
+        for (size_t i = 0; i < kChunk + 1; ++i) Write(i);
+        Chunks moved = std::move(chunks);
+        chunks = Generated(n);
+        chunks = moved;
+        for (size_t i = kChunk + 1; i < 4 * kChunk; i += 7) Write(i);
+        break;
+      }
+      case 4:  // one record in each chunk, then appended to past the last one
+        for (size_t i = 0; i < n; i += kChunk) Write(i + 1);
+        for (int k = 0; k < 3; ++k) {
+          chunks.push_back(77);
+          plain.push_back(77);
+        }
+        break;
+    }
+    EXPECT_TRUE(Contents(chunks) == plain);
+    if (!copied.empty()) {
+      EXPECT_TRUE(Contents(copy) == copied);
+    }
+  }
+}
+
 TEST(SharedChunks, GrowsAndShrinksLikeAPlainList) {
   Chunks chunks;
   EXPECT_TRUE(chunks.empty());
