@@ -659,8 +659,9 @@ class Parser {
   }
 
   // The usual face: three or four corners of positive indices, v, v/vt, v//vn or v/vt/vn alike at
-  // every corner, blanks between them and nothing after them. False, deciding nothing, for anything
-  // else, which the general reading reads (and where it is wrong, says why).
+  // every corner, blanks between them and nothing after them. False for anything else, which the
+  // general reading then reads from the start (and where it is wrong, says why); of what this
+  // decided, only the highest indices noted stay, and the general reading notes the same ones.
   bool QuickFace(std::string_view rest, int64_t lineNumber, Face& face, size_t& corners) {
     const char* p = rest.data();
     const char* const end = p + rest.size();
@@ -685,7 +686,7 @@ class Parser {
           if (!QuickIndex(p, end, kNormal, lineNumber, unused)) return false;
           cornerForm |= 2;
         } else if (cornerForm == 0) {
-          return false;  // "1/" 
+          return false;  // a slash with nothing after it
         }
       }
       if ((p < end && !IsBlank(*p)) || (form >= 0 && cornerForm != form)) return false;
@@ -701,8 +702,6 @@ class Parser {
     if (size_t quick = 0; QuickFace(rest, lineNumber, face, quick)) {
       return KeepFace(face, quick, lineNumber, false);
     }
-    // What the quick reading noted of the highest index stays right: the general one notes the
-    // same indices again.
     face = Face{};
     face.offset = offset;
     Tokens tokens(rest);

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -73,7 +74,6 @@ class SharedChunks {
 
   // Makes the empty array `count` records given by `rule`.
   void Generate(size_t count, std::shared_ptr<const Rule> rule) {
-    maker_.reset();
     clear();
     rule_ = std::move(rule);
     chunks_.resize(ChunksFor(count));
@@ -193,7 +193,12 @@ class SharedChunks {
         asked_ = Order{};
         making_ = order.chunk;
         lock.unlock();
-        std::shared_ptr<Chunk> made = Make(*order.rule, order.chunk, order.size);
+        std::shared_ptr<Chunk> made;
+        try {
+          made = Make(*order.rule, order.chunk, order.size);
+        } catch (const std::bad_alloc&) {
+          // Then the writer makes it when it gets there, and meets the shortage itself.
+        }
         lock.lock();
         made_ = std::move(made);
         madeFor_ = order.chunk;
