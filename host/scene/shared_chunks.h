@@ -39,7 +39,8 @@ class SharedChunks {
   SharedChunks() = default;
   // A copy shares the chunks and the rule, not the making of chunks ahead.
   SharedChunks(const SharedChunks& other)
-      : chunks_(other.chunks_), rule_(other.rule_), size_(other.size_), reserved_(other.reserved_) {}
+      : chunks_(other.chunks_), rule_(other.rule_), size_(other.size_),
+        reserved_(other.reserved_) {}
   SharedChunks& operator=(const SharedChunks& other) {
     if (this != &other) {
       maker_.reset();
