@@ -39,30 +39,29 @@ void* TagGetDataHandle(void* tag) {
 
 // Kept out of line so that the entries themselves stay small enough to sit inside their callers:
 // they are called several million times in one command.
-__attribute__((noinline, cold)) void NoUvwRecord(const char* entry, const VariableTag* data,
+__attribute__((noinline, cold)) void NoUvwRecord(const char* entry, const VariableTag& data,
                                                   int32_t index) {
-  if (!data) return DiagnoseNull(entry, "handle or record");
   Diagnose(std::string(entry) + ": no UVW record " + std::to_string(index) + " (the tag holds " +
-           std::to_string(data->Count()) + ")");
+           std::to_string(data.Count()) + ")");
 }
 
 // The record of one polygon. Called once or twice per polygon, so the handle is trusted as
 // TagGetDataHandle made it; an index outside the records reads zeros (diagnosed).
 void UvwGet(void* handle, int32_t index, UvwRecord* out) {
   auto* data = static_cast<VariableTag*>(handle);
-  if (!data || !out) return NoUvwRecord("UvwGet", nullptr, index);
+  if (!data || !out) return DiagnoseNull("UvwGet", "handle or record");
   if (data->RecordSize() != sizeof(UvwRecord) || !data->Read(index, out)) {
     *out = UvwRecord{};
-    NoUvwRecord("UvwGet", data, index);
+    NoUvwRecord("UvwGet", *data, index);
   }
 }
 
 // An index outside the records changes nothing (diagnosed).
 void UvwSet(void* handle, int32_t index, const UvwRecord* in) {
   auto* data = static_cast<VariableTag*>(handle);
-  if (!data || !in) return NoUvwRecord("UvwSet", nullptr, index);
+  if (!data || !in) return DiagnoseNull("UvwSet", "handle or record");
   if (data->RecordSize() != sizeof(UvwRecord) || !data->Write(index, in)) {
-    NoUvwRecord("UvwSet", data, index);
+    NoUvwRecord("UvwSet", *data, index);
   }
 }
 
