@@ -11,6 +11,10 @@
 
 #include "host/mesh/obj_reader.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fm::host::mesh {
 namespace {
 
@@ -32,20 +36,151 @@ constexpr size_t kPiece = size_t{2} << 20;
 constexpr size_t kDirect = size_t{64} << 10;
 constexpr size_t kAhead = 4;
 
+// Whether a corner token (`v`, `v/vt`, `v//vn` or `v/vt/vn`) has a texture coordinate ([1]) and a
+// normal ([2]), as SplitCorner finds them.
+struct CornerForm {
+  bool has[3] = {true, false, false};
+};
+
+CornerForm FormOf(std::string_view token) {
+  // Tokens are a few bytes long: looked through in place.
+  size_t slashes[2] = {token.size(), token.size()};
+  size_t found = 0;
+  for (size_t i = 0; i < token.size() && found < 2; ++i) {
+    if (token[i] == '/') slashes[found++] = i;
+  }
+  CornerForm form;
+  if (found == 0) return form;
+  form.has[1] = slashes[1] > slashes[0] + 1;
+  form.has[2] = found == 2 && slashes[1] + 1 < token.size();
+  return form;
+}
+
 // The parts of one face statement the writer needs.
 struct FaceText {
   std::string_view indent;
   std::string_view separator[4];  // the blanks before each token (the first: after the keyword)
   std::string_view tokens[4];
+  CornerForm forms[4];            // of each token
+  bool negative[4] = {};          // whether a token has a relative (negative) index
   size_t corners = 0;
   std::string_view tail;     // what follows the last token: blanks, a comment
   std::string_view lineEnd;  // "\n", "\r\n", "\r" or "" at the end of the text
 };
 
+#if defined(__SSE2__)
+// The usual face statement is a line of "f", a blank and three or four tokens, without indent,
+// comment, continuation or CR but one before its LF, and fits in kQuickBytes bytes with its line
+// end. Such a line is split from bit masks of its bytes, 64 at a time, rather than byte by byte.
+constexpr size_t kQuickBytes = 64;
+
+// Which of 64 bytes are what the split looks for, one bit per byte.
+struct ByteKinds {
+  uint64_t lf = 0, cr = 0, blank = 0, stop = 0, slash = 0, minus = 0;  // stop: '#' or '\\'
+};
+
+// The kinds of the 16 bytes at `bytes`, into bits `shift` on of `kinds`.
+inline void Classify(const char* bytes, unsigned shift, ByteKinds& kinds) {
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const auto bits = [&](__m128i found) {
+    return uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(found))} << shift;
+  };
+  const auto is = [&](char c) { return _mm_cmpeq_epi8(b, _mm_set1_epi8(c)); };
+  kinds.lf |= bits(is('\n'));
+  kinds.cr |= bits(is('\r'));
+  kinds.blank |= bits(_mm_or_si128(_mm_or_si128(is(' '), is('\t')), _mm_or_si128(is('\v'), is('\f'))));
+  kinds.stop |= bits(_mm_or_si128(is('#'), is('\\')));
+  kinds.slash |= bits(is('/'));
+  kinds.minus |= bits(is('-'));
+}
+
+// Bits `first` to `last` of a word (first <= last < 63).
+uint64_t Bits(unsigned first, unsigned last) {
+  return ((uint64_t{2} << last) - 1) & ~((uint64_t{1} << first) - 1);
+}
+
+// Splits the statement at `offset` if it is a usual one (see above); false leaves it to SplitFace.
+bool QuickSplit(std::string_view text, size_t offset, FaceText& out, size_t& end) {
+  const char* const data = text.data() + offset;
+  const size_t available = text.size() - offset;
+  if (available < 2 || data[0] != 'f') return false;
+  // Near the end of the text the bytes are looked at in a copy, with zeros after them.
+  alignas(16) char copy[kQuickBytes];
+  const char* bytes = data;
+  if (available < kQuickBytes) {
+    std::fill(std::copy(data, data + available, copy), copy + kQuickBytes, '\0');
+    bytes = copy;
+  }
+  // Most face lines end within 32 bytes: the second half is looked at only when they do not.
+  ByteKinds kinds;
+  Classify(bytes, 0, kinds);
+  Classify(bytes + 16, 16, kinds);
+  if (kinds.lf == 0) {
+    Classify(bytes + 32, 32, kinds);
+    Classify(bytes + 48, 48, kinds);
+    if (kinds.lf == 0) return false;
+  }
+  const uint64_t lf = kinds.lf;
+  const auto lineEnd = static_cast<unsigned>(__builtin_ctzll(lf));
+  const uint64_t line = (uint64_t{1} << lineEnd) - 1;
+  unsigned length = lineEnd;
+  if (const uint64_t cr = kinds.cr & line; cr != 0) {
+    if (cr != uint64_t{1} << (lineEnd - 1)) return false;  // a bare CR ends a line of its own
+    length = lineEnd - 1;
+  }
+  if ((kinds.stop & line) != 0) return false;
+  const uint64_t statement = (uint64_t{1} << length) - 1;
+  const uint64_t blank = kinds.blank & statement;
+  const uint64_t word = ~blank & statement & ~uint64_t{1};
+  uint64_t starts = word & ~(word << 1);
+  uint64_t lasts = word & ~(word >> 1);
+  int corners = 0;
+  for (uint64_t left = starts; left != 0 && corners <= 4; left &= left - 1) ++corners;
+  if (corners < 3 || corners > 4) return false;
+  const uint64_t slashes = kinds.slash & statement;
+  const uint64_t minus = kinds.minus & statement;
+  unsigned after = 1;  // where the blanks before the next token start
+  for (int k = 0; k < corners; ++k) {
+    const auto first = static_cast<unsigned>(__builtin_ctzll(starts));
+    const auto last = static_cast<unsigned>(__builtin_ctzll(lasts));
+    starts &= starts - 1;
+    lasts &= lasts - 1;
+    out.separator[k] = std::string_view(data + after, first - after);
+    out.tokens[k] = std::string_view(data + first, last + 1 - first);
+    // The first two slashes give the form, as FormOf reads it.
+    const uint64_t inToken = Bits(first, last);
+    CornerForm form;
+    if (uint64_t s = slashes & inToken; s != 0) {
+      const auto one = static_cast<unsigned>(__builtin_ctzll(s));
+      s &= s - 1;
+      if (s == 0) {
+        form.has[1] = one < last;
+      } else {
+        const auto two = static_cast<unsigned>(__builtin_ctzll(s));
+        form.has[1] = two > one + 1;
+        form.has[2] = two < last;
+      }
+    }
+    out.forms[k] = form;
+    out.negative[k] = (minus & inToken) != 0;
+    after = last + 1;
+  }
+  out.corners = static_cast<size_t>(corners);
+  out.indent = std::string_view(data, 0);
+  out.tail = std::string_view(data + after, length - after);
+  out.lineEnd = std::string_view(data + length, lineEnd + 1 - length);
+  end = offset + lineEnd + 1;
+  return true;
+}
+#else
+bool QuickSplit(std::string_view, size_t, FaceText&, size_t&) { return false; }
+#endif
+
 // Splits the statement at `offset`; `end` is one past it (past its line end). A statement continued
 // over several lines is joined into `joined` first, which must then outlive the result.
 bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceText& out,
                size_t& end) {
+  if (QuickSplit(text, offset, out, end)) return true;
   const size_t firstEnd = LineEnd(text, offset);
   std::string_view statement = text.substr(offset, firstEnd - offset);
   bool continued = false;
@@ -109,7 +244,10 @@ bool SplitFace(std::string_view text, size_t offset, std::string& joined, FaceTe
     // The line breaks between a continued statement's tokens cannot be kept on one line.
     out.separator[out.corners] =
         continued ? std::string_view(" ") : statement.substr(blanks, start - blanks);
-    out.tokens[out.corners++] = statement.substr(start, i - start);
+    const std::string_view token = statement.substr(start, i - start);
+    out.forms[out.corners] = FormOf(token);
+    out.negative[out.corners] = token.find('-') != std::string_view::npos;
+    out.tokens[out.corners++] = token;
   }
   return out.corners >= 3;
 }
@@ -138,35 +276,15 @@ CornerParts SplitCorner(std::string_view token) {
   return parts;
 }
 
-// Whether a corner token (`v`, `v/vt`, `v//vn` or `v/vt/vn`) has a texture coordinate ([1]) and a
-// normal ([2]), as SplitCorner finds them.
-struct CornerForm {
-  bool has[3] = {true, false, false};
-};
-
-CornerForm FormOf(std::string_view token) {
-  // Tokens are a few bytes long: looked through in place.
-  size_t slashes[2] = {token.size(), token.size()};
-  size_t found = 0;
-  for (size_t i = 0; i < token.size() && found < 2; ++i) {
-    if (token[i] == '/') slashes[found++] = i;
-  }
-  CornerForm form;
-  if (found == 0) return form;
-  form.has[1] = slashes[1] > slashes[0] + 1;
-  form.has[2] = found == 2 && slashes[1] + 1 < token.size();
-  return form;
-}
-
 // Appends a corner in the form `v`, `v/vt`, `v//vn` or `v/vt/vn`, keeping the texture coordinate
-// and normal only where asked. A corner moved from the statement of face `from` to that of face
+// and normal only where asked; `negative`: whether the token has a relative index. A corner moved from the statement of face `from` to that of face
 // `to` keeps each negative index where the same number of its kind was read before both
 // statements, and gets the absolute index otherwise.
-void AppendCorner(std::string& out, std::string_view token, const CornerForm& form,
+void AppendCorner(std::string& out, std::string_view token, const CornerForm& form, bool negative,
                   const bool keep[3], const MeshFile& mesh, uint32_t from, uint32_t to) {
   // Most corners keep everything they have and mean the same where they go: written as they are.
   const bool whole = (keep[1] || !form.has[1]) && (keep[2] || !form.has[2]);
-  if (whole && (from == to || mesh.bases.empty() || token.find('-') == std::string_view::npos)) {
+  if (whole && (from == to || mesh.bases.empty() || !negative)) {
     out.append(token);
     return;
   }
@@ -270,6 +388,7 @@ class Writer {
     const FaceText& own = ownIndex == splitCount ? ownSplit_ : split_[ownIndex];
     std::string_view tokens[4];
     CornerForm forms[4];
+    bool negative[4] = {};
     bool keep[3] = {true, true, true};
     bool had[3] = {true, false, false};
     for (int k = 0; k < face.corners; ++k) {
@@ -280,7 +399,8 @@ class Writer {
         return false;
       }
       tokens[k] = source.tokens[face.sourceCorner[k]];
-      forms[k] = FormOf(tokens[k]);
+      forms[k] = source.forms[face.sourceCorner[k]];
+      negative[k] = source.negative[face.sourceCorner[k]];
       for (size_t part = 1; part < 3; ++part) {
         keep[part] = keep[part] && forms[k].has[part];
         had[part] = had[part] || forms[k].has[part];
@@ -296,7 +416,8 @@ class Writer {
     for (int k = 0; k < face.corners; ++k) {
       // The first line's own separators; corners beyond its own take its last one.
       line.append(own.separator[std::min<size_t>(static_cast<size_t>(k), own.corners - 1)]);
-      AppendCorner(line, tokens[k], forms[k], keep, mesh_, face.sourceFace[k], face.face);
+      AppendCorner(line, tokens[k], forms[k], negative[k], keep, mesh_, face.sourceFace[k],
+                   face.face);
     }
     line.append(own.tail);
     line.append(own.lineEnd);

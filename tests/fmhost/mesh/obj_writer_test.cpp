@@ -213,6 +213,82 @@ TEST(ObjWriter, RelativeIndicesFromAnotherLineKeepTheirMeaning) {
   }
 }
 
+// Every line starting "f" (a face statement's first line) that does not run on, with `blanks`
+// spaces more before its line end.
+std::string PadFaceLines(std::string_view text, size_t blanks) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    const bool crlf = !line.empty() && line.back() == '\r';
+    if (crlf) line.remove_suffix(1);
+    out.append(line);
+    if (!line.empty() && line.front() == 'f' && line.back() != '\\') out.append(blanks, ' ');
+    if (crlf) out.push_back('\r');
+    if (end < text.size()) out.push_back('\n');
+    pos = end + 1;
+  }
+  return out;
+}
+
+// Usual face lines are split from masks of their bytes, any other statement byte by byte: padded
+// with two blanks, a line that fits the quick split takes it; padded with seventy it is too long
+// for it. Either way the result must be the same but for the padding.
+TEST(ObjWriter, UsualFaceLinesAreWrittenAsAnyOtherFaceLines) {
+  const std::string square =
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 1\n";
+  const std::string texts[] = {
+      square + "f 1 2 3\nf 1 3 4\n",
+      square + "f 1/1 2/2 3/3\nf 1/1 3/3 4/4\nf 4/4 3/3 2/2\nf 4/4 2/2 1/1",
+      square + "f 1//1 2//1 3//1\r\nf 1//1 3//1 4//1\r\n",
+      square + "f 1/1/1 2/2/1 3/3/1\nf 1//1 3//1 4//1\nf 1/1 2/2 3/3\nf 1 3 4\n",
+      square + "f\t1/1\v2/2\f3/3 \t\nf  1/1\t\t3/3   4/4\n",
+      square + "f 0001/01 2/2 3/3\nf 1/1 3/3 4/4 # note\n",
+      square + "f -4/-4/-1 -3/-3/-1 -2/-2/-1\nvt 0.5 0.5\nf -4/-5/-1 -2/-3/-1 -1/-2/-1\n",
+      square + "f 1 2 3\nv 5 5 5\nf -5 -3 -1\n",
+      square + "f 1 2 3 4\nf 1 2 3\nf 1 3 4\n",
+      square + "f 1 2 3\rf 1 3 4\r\nf 1 2 3\nf 1 3 \\\n 4\n",
+      square + "  f 1 2 3\nf 1 3 4\n",
+      square + "f 1/1/1 2/2/1 3/3/1 \nf 1/1/1 3/3/1 4/4/1\nf 1/1/1 2/2/1 3/3/1\nf 1/1/1 3/3/1 "
+               "4/4/1\n",
+  };
+  const std::string comment = "# " + std::string(100, 'x') + "\n";
+  for (const std::string& base : texts) {
+    // Short texts are looked at in a copy near their end; a long comment after the faces has
+    // them looked at in place.
+    for (const std::string& text : {base, base + (base.back() == '\n' ? "" : "\n") + comment}) {
+      SCOPED_TRACE(text);
+      const std::string quick = PadFaceLines(text, 2);
+      const std::string slow = PadFaceLines(text, 70);
+      const MeshFile quickMesh = Parse(quick);
+      const MeshFile slowMesh = Parse(slow);
+      ASSERT_EQ(quickMesh.faces.size(), slowMesh.faces.size());
+      std::vector<uint32_t> firsts;
+      for (uint32_t f = 0; f + 1 < quickMesh.faces.size(); ++f) {
+        if (quickMesh.faces[f].IsTriangle() && quickMesh.faces[f + 1].IsTriangle()) {
+          firsts.push_back(f++);
+        }
+      }
+      ASSERT_FALSE(firsts.empty());
+      FaceTrace quickTrace = Unchanged(quickMesh);
+      for (uint32_t first : firsts) {
+        quickTrace.kept[first + 1] = false;
+        quickTrace.rewritten.push_back(Merged(first, first + 1, 2));
+      }
+      FaceTrace slowTrace = quickTrace;
+      std::string written = Write(slow, slowMesh, slowTrace);
+      for (size_t at; (at = written.find(std::string(70, ' '))) != std::string::npos;) {
+        written.replace(at, 70, "  ");
+      }
+      const std::string quickWritten = Write(quick, quickMesh, quickTrace);
+      EXPECT_EQ(quickWritten, written);
+      EXPECT_LT(quickWritten.size(), quick.size());
+    }
+  }
+}
+
 TEST(ObjWriter, AMergedTriangleWhoseLastCornersMeetKeepsFourCorners) {
   // f 1 2 2 and f 2 1 3 merge along 1->2 into 1 3 2 2: written as the four corners it has.
   const std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 2\nf 2 1 3\n";
