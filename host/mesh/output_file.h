@@ -13,6 +13,7 @@
 // destination that is removed on failure, on destruction and on the signals that end a run
 // (temporary_cleanup.h).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,8 @@ class OutputFile {
   bool existed_ = false;   // the target existed at Open
   int descriptor_ = -1;
   std::vector<char> pending_;
+  uint64_t size_ = 0;          // bytes written to the descriptor
+  uint64_t handedToDisk_ = 0;  // of which write-out was started (Linux)
 };
 
 }  // namespace fm::host::mesh

@@ -83,19 +83,29 @@ TEST_F(OutputFileTest, CommitLeavesExactlyTheResult) {
 }
 
 TEST_F(OutputFileTest, PiecesOfEverySizeArriveInOrder) {
+  // Small pieces are gathered; one larger than the gathering block goes out between them. A
+  // result of several megabytes is handed to the disk as it grows, a replacing one too, and one
+  // file written after another through the same object starts again from nothing.
+  const std::vector<size_t> small = {3, 1000, size_t{3} << 20, 1, (size_t{1} << 20) - 1};
+  std::vector<size_t> large = small;
+  large.insert(large.end(), {size_t{5} << 20, 5, size_t{4} << 20});
   OutputFile file;
-  std::string error, expected;
-  ASSERT_TRUE(file.Open(Path("out.obj"), error)) << error;
-  // Small pieces are gathered; one larger than the gathering block goes out between them.
-  for (size_t size : {size_t{3}, size_t{1000}, size_t{3} << 20, size_t{1}, (size_t{1} << 20) - 1}) {
-    const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
-    ASSERT_TRUE(file.Append(piece, error)) << error;
-    expected += piece;
+  for (const std::vector<size_t>* sizes :
+       std::initializer_list<const std::vector<size_t>*>{&small, &large, &large, &small}) {
+    std::string error, expected;
+    const bool existed = fs::exists(Path("out.obj"));
+    const std::string before = existed ? Contents(Path("out.obj")) : "";
+    ASSERT_TRUE(file.Open(Path("out.obj"), error)) << error;
+    for (size_t size : *sizes) {
+      const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+      ASSERT_TRUE(file.Append(piece, error)) << error;
+      expected += piece;
+    }
+    EXPECT_TRUE((existed ? Contents(Path("out.obj")) == before : !fs::exists(Path("out.obj"))));
+    ASSERT_TRUE(file.Commit(error)) << error;
+    EXPECT_TRUE(Contents(Path("out.obj")) == expected);
+    EXPECT_EQ(EntryCount(), 1u);
   }
-  EXPECT_FALSE(fs::exists(Path("out.obj")));
-  ASSERT_TRUE(file.Commit(error)) << error;
-  EXPECT_TRUE(Contents(Path("out.obj")) == expected);
-  EXPECT_EQ(EntryCount(), 1u);
 }
 
 TEST_F(OutputFileTest, CommitReplacesAnExistingFile) {
