@@ -225,11 +225,22 @@ class Parser {
   // `partBytes`: about how long the parts are that the text is read in (0: sixteen parts of a
   // long text, one part of a short one).
   bool Run(MeshFile& out, size_t partBytes) {
+    if (ReadAll(out, partBytes)) return true;
+    // A NUL byte anywhere is the one thing said about a text that is no text, whatever else
+    // went wrong in it. Each part is looked through before it is read (ReadPart), so a reading
+    // that succeeded met none.
     const void* nul = text_.empty() ? nullptr : std::memchr(text_.data(), '\0', text_.size());
     if (nul != nullptr) {
       const size_t at = static_cast<size_t>(static_cast<const char*>(nul) - text_.data());
       return Fail(LineNumberAt(text_, at), "a NUL byte: this is not a text file");
     }
+    return false;
+  }
+
+  const std::string& error() const { return error_; }
+
+ private:
+  bool ReadAll(MeshFile& out, size_t partBytes) {
     ReserveForEstimate(0, text_.size());
     pos_ = text_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     // Parts of a length asked for are all the second thread's but the first, whatever the timing,
@@ -293,9 +304,6 @@ class Parser {
     return Finish(out);
   }
 
-  const std::string& error() const { return error_; }
-
- private:
   bool Fail(int64_t line, const std::string& message) {
     error_ = std::string(displayName_) + ":" + std::to_string(line) + ": " + message;
     failLine_ = line;
@@ -338,8 +346,10 @@ class Parser {
     }
   }
 
-  // Reads the statements from pos_ up to `end`, a line start.
+  // Reads the statements from pos_ up to `end`, a line start. A part with a NUL byte is not read
+  // (Run says where the text's first one is).
   bool ReadPart(size_t end) {
+    if (pos_ < end && std::memchr(text_.data() + pos_, '\0', end - pos_) != nullptr) return false;
     std::string joined;
     while (pos_ < end) {
       if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {

@@ -376,6 +376,28 @@ TEST(ObjReader, BadInputNamesTheLineAndWhatIsWrong) {
             "in.obj:3: a NUL byte: this is not a text file");
   EXPECT_EQ(ParseError("# fine\rv 0 0 0\r\n\r# bad\0byte\n"s),
             "in.obj:4: a NUL byte: this is not a text file");
+  // Read in parts by two threads, the first NUL of the text is what is said, before errors and
+  // wherever either thread meets it.
+  std::string lines;
+  for (int i = 0; i < 60; ++i) lines += "v 0 0 0\n";
+  const std::string nulTexts[] = {
+      "v 1 2\n" + lines + "# \0\n"s + lines,
+      lines + "# \0\n"s + lines + "f 1 2 x\n" + lines + "# \0\n"s,
+      lines + lines + "v \0 0 0\n"s,
+      "#\0\n"s + lines + "v 1 2\n",
+  };
+  for (const std::string& text : nulTexts) {
+    ASSERT_NE(text.find('\0'), std::string::npos);
+    const auto nul = text.begin() + static_cast<std::ptrdiff_t>(text.find('\0'));
+    const size_t line = static_cast<size_t>(std::count(text.begin(), nul, '\n') + 1);
+    for (const size_t partBytes : {size_t{0}, size_t{7}, size_t{40}, size_t{300}}) {
+      SCOPED_TRACE("NUL on line " + std::to_string(line) + ", parts of " + std::to_string(partBytes));
+      MeshFile mesh;
+      std::string error;
+      EXPECT_FALSE(ParseObj(text, "in.obj", "stem", mesh, error, {}, partBytes));
+      EXPECT_EQ(error, "in.obj:" + std::to_string(line) + ": a NUL byte: this is not a text file");
+    }
+  }
   // A face in an object that is left as it is must still be readable.
   EXPECT_NE(ParseError("v 0 0 0\nf 1 1 1 1 1\nf 1 1 x\n").find("in.obj:3: not a vertex index"),
             std::string::npos);
