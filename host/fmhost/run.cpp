@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -252,7 +253,8 @@ int Run(const Options& options, Streams& streams) {
           // In pieces, each handed back once written, so that the text does not stay resident.
           constexpr size_t kPiece = size_t{8} << 20;
           for (size_t at = 0; at < start.size() && !aheadFailed; at += kPiece) {
-            aheadFailed = !output.Append(start.substr(at, kPiece), aheadError);
+            aheadFailed = !output.AppendFromFile(inputFile.Descriptor(), at,
+                                                 start.substr(at, kPiece), aheadError);
             inputFile.Release(at, std::min(start.size(), at + kPiece));
           }
         });
@@ -428,7 +430,12 @@ int Run(const Options& options, Streams& streams) {
   std::string outputError;
   uint64_t released = 0;
   const std::string_view text = inputFile.Text();
+  // Runs of the input as it is are copied from file to file where the system can.
   const mesh::TextSink sink = [&](std::string_view piece) {
+    const auto at = reinterpret_cast<uintptr_t>(piece.data()) - reinterpret_cast<uintptr_t>(text.data());
+    if (at < text.size() && piece.size() <= text.size() - at) {
+      return output.AppendFromFile(inputFile.Descriptor(), at, piece, outputError);
+    }
     return output.Append(piece, outputError);
   };
   // Input pages already written out are not needed again: the writer's progress says how far

@@ -28,6 +28,7 @@ int64_t ModifiedTime(const std::string& path, uint64_t& size) {
 InputFile::~InputFile() {
 #ifndef _WIN32
   if (mapped_) munmap(const_cast<char*>(data_), size_);
+  if (descriptor_ >= 0) close(descriptor_);
 #endif
 }
 
@@ -73,6 +74,8 @@ bool InputFile::Open(const std::string& path, std::string& error) {
     madvise(map, size_, MADV_SEQUENTIAL);
     data_ = static_cast<const char*>(map);
     mapped_ = true;
+    descriptor_ = fd;
+    return true;
   }
   close(fd);
   return true;

@@ -21,6 +21,9 @@ class InputFile {
   bool Open(const std::string& path, std::string& error);
 
   std::string_view Text() const { return {data_, size_}; }
+  // The open file whose bytes Text() shows, for copying them from file to file (POSIX, a file
+  // that is not empty); -1 otherwise.
+  int Descriptor() const { return descriptor_; }
 
   // The bytes in [begin, end) are not needed again soon; they stay readable.
   void Release(uint64_t begin, uint64_t end) const;
@@ -34,6 +37,7 @@ class InputFile {
   const char* data_ = nullptr;
   uint64_t size_ = 0;
   bool mapped_ = false;
+  int descriptor_ = -1;
   std::string copy_;  // the bytes, where the file is read rather than mapped
   int64_t modified_ = 0;
 };

@@ -284,8 +284,13 @@ bool OutputFile::WriteAll(const char* data, size_t left, std::string& error) {
     if (written <= 0) return Fail("cannot be written", written < 0 ? errno : EIO, error);
     data += written;
     left -= static_cast<size_t>(written);
-    size_ += static_cast<uint64_t>(written);
+    Written(static_cast<uint64_t>(written));
   }
+  return true;
+}
+
+void OutputFile::Written(uint64_t count) {
+  size_ += count;
 #if defined(__linux__)
   // Putting a file in place of another makes ext4 hand all of the new file's blocks to the disk
   // first, inside the rename, on the thread that commits. Handed over as the file grows instead,
@@ -297,7 +302,31 @@ bool OutputFile::WriteAll(const char* data, size_t left, std::string& error) {
     handedToDisk_ = size_;
   }
 #endif
-  return true;
+}
+
+bool OutputFile::AppendFromFile(int from, uint64_t offset, std::string_view bytes,
+                                std::string& error) {
+#if defined(__linux__)
+  // The system copies the pages from file to file, without faulting them into this process and
+  // copying them out again. Where it cannot (not a regular file, another file system), or stops
+  // short, the rest is written from `bytes`.
+  if (from >= 0 && descriptor_ >= 0 && bytes.size() >= kBlock) {
+    if (!Flush(error)) return false;
+    while (!bytes.empty()) {
+      loff_t at = static_cast<loff_t>(offset);
+      const ssize_t copied = copy_file_range(from, &at, descriptor_, nullptr, bytes.size(), 0);
+      if (copied < 0 && errno == EINTR) continue;
+      if (copied <= 0) break;
+      offset += static_cast<uint64_t>(copied);
+      bytes.remove_prefix(static_cast<size_t>(copied));
+      Written(static_cast<uint64_t>(copied));
+    }
+  }
+#else
+  (void)from;
+  (void)offset;
+#endif
+  return bytes.empty() || Append(bytes, error);
 }
 
 bool OutputFile::Flush(std::string& error) {

@@ -42,6 +42,9 @@ class OutputFile {
 
   // Adds `piece` to the contents. Small pieces are gathered and written in large blocks.
   bool Append(std::string_view piece, std::string& error);
+  // Adds `bytes`, which are the bytes from `offset` on of the open file `from`: copied from file
+  // to file by the system where it can (Linux), else as Append does. `from` may be -1.
+  bool AppendFromFile(int from, uint64_t offset, std::string_view bytes, std::string& error);
 
   // Writes what is still gathered and puts the result in place (for a direct destination: closes
   // it; standard output stays open).
@@ -62,6 +65,7 @@ class OutputFile {
  private:
   bool OpenReplacement(Temporary temporary, bool existed, std::string& error);
   bool WriteAll(const char* data, size_t size, std::string& error);
+  void Written(uint64_t count);
   bool Flush(std::string& error);
   bool CommitReplacement(std::string& error);
   bool Fail(const std::string& what, int code, std::string& error);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -106,6 +107,42 @@ TEST_F(OutputFileTest, PiecesOfEverySizeArriveInOrder) {
     EXPECT_TRUE(Contents(Path("out.obj")) == expected);
     EXPECT_EQ(EntryCount(), 1u);
   }
+}
+
+// Bytes of another file come out as they are, copied from file to file or written, with what is
+// gathered before them first.
+TEST_F(OutputFileTest, BytesOfAnotherFileArriveInOrder) {
+  std::string source;
+  for (size_t i = 0; source.size() < (size_t{3} << 20); ++i) source += std::to_string(i) + "\n";
+  std::ofstream(Path("in.obj"), std::ios::binary) << source;
+#ifndef _WIN32
+  const int from = open(Path("in.obj").c_str(), O_RDONLY);
+  ASSERT_GE(from, 0);
+#else
+  const int from = -1;
+#endif
+  const std::string_view bytes(source);
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "over an existing file" : "new file");
+    if (existing) std::ofstream(Path("out.obj")) << "old";
+    OutputFile file;
+    std::string error;
+    ASSERT_TRUE(file.Open(Path("out.obj"), error)) << error;
+    ASSERT_TRUE(file.Append("head\n", error)) << error;
+    // Large runs, a small one, one from no file, one from the middle to the end.
+    const size_t cuts[] = {0, 7, (size_t{1} << 20) + 7, (size_t{1} << 20) + 100, size_t{2} << 20,
+                           bytes.size()};
+    for (size_t k = 0; k + 1 < std::size(cuts); ++k) {
+      const std::string_view piece = bytes.substr(cuts[k], cuts[k + 1] - cuts[k]);
+      ASSERT_TRUE(file.AppendFromFile(k == 3 ? -1 : from, cuts[k], piece, error)) << error;
+    }
+    ASSERT_TRUE(file.Append("tail\n", error)) << error;
+    ASSERT_TRUE(file.Commit(error)) << error;
+    EXPECT_TRUE(Contents(Path("out.obj")) == "head\n" + source + "tail\n");
+  }
+#ifndef _WIN32
+  close(from);
+#endif
 }
 
 TEST_F(OutputFileTest, CommitReplacesAnExistingFile) {
