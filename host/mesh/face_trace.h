@@ -11,6 +11,7 @@
 // is an error, so that nothing is written that the document does not say. Whatever order an object
 // was handed over in, the trace is in the file's order, which is the order the result is written in.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,8 +35,13 @@ struct FaceTrace {
   std::vector<int64_t> polygonsAfter;    // per object
 };
 
-// `orders`: what each object was handed over in (see HandOverOrders).
+// Objects of at least this many polygons are traced in two halves side by side.
+constexpr size_t kTraceInHalvesFrom = size_t{1} << 16;
+
+// `orders`: what each object was handed over in (see HandOverOrders). `halvesFrom`: the size from
+// which an object is traced in halves; the trace and its errors are the same either way.
 bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects, FaceTrace& trace,
-                std::string& error, const HandOverOrders& orders = {});
+                std::string& error, const HandOverOrders& orders = {},
+                size_t halvesFrom = kTraceInHalvesFrom);
 
 }  // namespace fm::host::mesh
