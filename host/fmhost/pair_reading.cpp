@@ -1,6 +1,10 @@
 #include "host/fmhost/pair_reading.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <system_error>
+#include <thread>
 
 #include "host/mesh/triangle_order.h"
 
@@ -57,12 +61,14 @@ PairReading ReadPairLayout(const std::vector<PolygonRecord>& polygons) {
   return reading;
 }
 
-FoldCount CountFolds(const mesh::MeshFile& file, const mesh::MeshObject& object,
-                     const mesh::FaceTrace& trace, size_t& next) {
+namespace {
+
+// The merges among rewritten faces [from, to) of `object`.
+FoldCount CountRange(const mesh::MeshFile& file, const mesh::MeshObject& object,
+                     const mesh::FaceTrace& trace, size_t from, size_t to) {
   FoldCount count;
-  const uint64_t end = uint64_t{object.firstFace} + object.faceCount;
-  for (; next < trace.rewritten.size() && trace.rewritten[next].face < end; ++next) {
-    const mesh::RewrittenFace& face = trace.rewritten[next];
+  for (size_t r = from; r < to; ++r) {
+    const mesh::RewrittenFace& face = trace.rewritten[r];
     if (face.face < object.firstFace) continue;
     uint32_t partner = face.face;
     for (int k = 0; k < face.corners; ++k) {
@@ -72,6 +78,36 @@ FoldCount CountFolds(const mesh::MeshFile& file, const mesh::MeshObject& object,
     ++count.merged;
     count.folded += Folded(Normal(file, file.faces[face.face]), Normal(file, file.faces[partner]));
   }
+  return count;
+}
+
+}  // namespace
+
+FoldCount CountFolds(const mesh::MeshFile& file, const mesh::MeshObject& object,
+                     const mesh::FaceTrace& trace, size_t& next, size_t halvesFrom) {
+  const uint64_t end = uint64_t{object.firstFace} + object.faceCount;
+  const auto from = trace.rewritten.begin() + static_cast<std::ptrdiff_t>(next);
+  const size_t last = static_cast<size_t>(
+      std::partition_point(from, trace.rewritten.end(),
+                           [&](const mesh::RewrittenFace& face) { return face.face < end; }) -
+      trace.rewritten.begin());
+  const size_t first = next;
+  next = last;
+  if (last - first < std::max<size_t>(halvesFrom, 2)) return CountRange(file, object, trace, first, last);
+  // Each merge reads its two faces' six points from all over the vertex list: the halves are
+  // counted side by side.
+  const size_t middle = first + (last - first) / 2;
+  FoldCount second;
+  std::jthread helper;
+  try {
+    helper = std::jthread([&] { second = CountRange(file, object, trace, middle, last); });
+  } catch (const std::system_error&) {
+    second = CountRange(file, object, trace, middle, last);
+  }
+  FoldCount count = CountRange(file, object, trace, first, middle);
+  if (helper.joinable()) helper.join();
+  count.merged += second.merged;
+  count.folded += second.folded;
   return count;
 }
 

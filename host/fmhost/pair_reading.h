@@ -10,6 +10,7 @@
 // the command never does: a quadrangle whose two triangles face far apart was most likely not a
 // quadrangle before the file was triangulated.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -42,10 +43,14 @@ struct FoldCount {
   int64_t folded = 0;  // of those, the ones folded more than kFoldedDegrees
 };
 
+// Objects with at least this many rewritten faces have them counted in two halves side by side.
+constexpr size_t kCountFoldsInHalvesFrom = size_t{1} << 16;
+
 // The merges made in `object`, by `trace` (whose rewritten faces are ascending), from `next` on;
 // `next` is left at the first rewritten face beyond the object, so that objects taken in file
 // order cost one pass over the trace.
 FoldCount CountFolds(const mesh::MeshFile& file, const mesh::MeshObject& object,
-                     const mesh::FaceTrace& trace, size_t& next);
+                     const mesh::FaceTrace& trace, size_t& next,
+                     size_t halvesFrom = kCountFoldsInHalvesFrom);
 
 }  // namespace fm::host::fmhost

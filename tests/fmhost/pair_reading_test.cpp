@@ -97,14 +97,18 @@ TEST(PairReading, MergesFoldedFarApartAreCounted) {
   std::copy(sources, sources + 4, own.sourceFace);
   trace.rewritten.push_back(own);
 
-  size_t next = 0;
-  const FoldCount first = CountFolds(file, file.objects[0], trace, next);
-  EXPECT_EQ(first.merged, 4);
-  EXPECT_EQ(first.folded, 1);
-  EXPECT_EQ(next, 4u);
-  const FoldCount second = CountFolds(file, file.objects[1], trace, next);
-  EXPECT_EQ(second.merged, 0);
-  EXPECT_EQ(next, 5u);
+  // Counted in one run and in halves side by side, cut anywhere.
+  for (size_t halvesFrom : {kCountFoldsInHalvesFrom, size_t{2}, size_t{3}, size_t{4}}) {
+    SCOPED_TRACE("halves from " + std::to_string(halvesFrom));
+    size_t next = 0;
+    const FoldCount first = CountFolds(file, file.objects[0], trace, next, halvesFrom);
+    EXPECT_EQ(first.merged, 4);
+    EXPECT_EQ(first.folded, 1);
+    EXPECT_EQ(next, 4u);
+    const FoldCount second = CountFolds(file, file.objects[1], trace, next, halvesFrom);
+    EXPECT_EQ(second.merged, 0);
+    EXPECT_EQ(next, 5u);
+  }
 }
 
 }  // namespace
