@@ -1,11 +1,7 @@
 #include "host/mesh/face_trace.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
-#include <new>
-#include <system_error>
-#include <thread>
 
 #include "host/mesh/printable.h"
 #include "host/scene/tags.h"
@@ -69,36 +65,31 @@ void SortRewritten(const MeshObject& source, std::vector<RewrittenFace>& rewritt
   std::copy(sorted.begin(), sorted.end(), rewritten.begin() + static_cast<std::ptrdiff_t>(first));
 }
 
-// One byte per face of an object while it is traced: which polygons came from it.
-constexpr uint8_t kClaimed = 1;   // a polygon took corners from it
-constexpr uint8_t kWrittenAt = 2;  // a polygon takes its place (its first corner came from it)
-
-// What a run of an object's polygons was traced to besides its rewritten faces.
-struct TracedRun {
-  int64_t firstPosition = -1;  // where its first and last polygons' faces were handed over
-  int64_t lastPosition = -1;
-  uint64_t claims = 0;  // faces its polygons took, each counted once per polygon
-};
-
-// Traces polygons [begin, end) of `object` to faces of `source`, marking them in `claimed` (one
-// byte per face of `source`); false with the error of the first polygon that does not trace. Two
-// runs of one object may work side by side: bytes are read and written through atomic_ref, and a
-// face both take shows in the claims (see TraceObject).
-bool TracePolygons(const MeshFile& mesh, const MeshObject& source, const PolygonObject& object,
-                   const UvwTag& uvw, const std::vector<uint32_t>& rank, const std::string& where,
-                   int32_t begin, int32_t end, uint8_t* claimed,
-                   std::vector<RewrittenFace>& rewritten, TracedRun& run, std::string& error) {
-  const auto Claimed = [&](uint32_t face) {
-    return std::atomic_ref<uint8_t>(claimed[face - source.firstFace]);
-  };
-  int64_t previous = -1, first = -1;
-  uint64_t claims = 0;
-  for (int32_t w = begin; w < end; ++w) {
+// `order`: what the object was handed over in, empty for the file's order.
+bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonObject& object,
+                 const std::vector<uint32_t>& order, std::vector<bool>& used, FaceTrace& trace,
+                 std::string& error) {
+  const std::string where = "object '" + Printable(object.Name(), kNameLimit) + "': ";
+  const int32_t count = object.PolygonCount();
+  const auto* uvw = dynamic_cast<const UvwTag*>(object.FindTag(kUvwTagType, 0));
+  if (uvw == nullptr || uvw->Count() != count) {
+    error = where + "its UVW tag no longer covers its polygons, so they cannot be traced to the "
+                    "file's faces";
+    return false;
+  }
+  std::vector<uint32_t> rank;
+  if (!order.empty() && (order.size() != source.faceCount || !HandOverRanks(order, rank))) {
+    error = where + "its hand-over order is not an order of its faces";
+    return false;
+  }
+  const size_t firstRewritten = trace.rewritten.size();
+  int64_t previous = -1;
+  for (int32_t w = 0; w < count; ++w) {
     const PolygonRecord& polygon = object.Polygons()[static_cast<size_t>(w)];
     // Compact records hold the face and corner numbers as they are; others are read as doubles.
     uint32_t packed[4];
-    const bool compact = uvw.CompactCorners(w, packed);
-    const UvwRecord corners = compact ? UvwRecord{} : uvw.Get(w);
+    const bool compact = uvw->CompactCorners(w, packed);
+    const UvwRecord corners = compact ? UvwRecord{} : uvw->Get(w);
     const int32_t points[4] = {polygon.a, polygon.b, polygon.c, polygon.d};
     const fm::host::Vector3* origins[4] = {&corners.a, &corners.b, &corners.c, &corners.d};
     RewrittenFace traced;
@@ -122,25 +113,23 @@ bool TracePolygons(const MeshFile& mesh, const MeshObject& source, const Polygon
     }
     traced.face = traced.sourceFace[0];
     const int64_t position =
-        rank.empty() ? int64_t{traced.face} : int64_t{rank[traced.face - source.firstFace]};
+        order.empty() ? int64_t{traced.face} : int64_t{rank[traced.face - source.firstFace]};
     if (position <= previous) {
       error = which() + " is out of the order of the faces it came from";
       return false;
     }
     previous = position;
-    if (first < 0) first = position;
     for (int k = 0; k < 4; ++k) {
       bool earlier = false;  // several corners may name the same face
       for (int e = 0; e < k; ++e) earlier = earlier || traced.sourceFace[e] == traced.sourceFace[k];
       if (earlier) continue;
-      if (Claimed(traced.sourceFace[k]).load(std::memory_order_relaxed) != 0) {
+      if (used[traced.sourceFace[k]]) {
         error = which() + " takes a corner of a face another polygon came from";
         return false;
       }
-      Claimed(traced.sourceFace[k])
-          .store(k == 0 ? kClaimed | kWrittenAt : kClaimed, std::memory_order_relaxed);
-      ++claims;
     }
+    for (int k = 0; k < 4; ++k) used[traced.sourceFace[k]] = true;
+    trace.kept[traced.face] = true;
 
     const Face& face = mesh.faces[traced.face];
     const bool sameFace = traced.sourceFace[1] == traced.face && traced.sourceFace[2] == traced.face &&
@@ -153,137 +142,17 @@ bool TracePolygons(const MeshFile& mesh, const MeshObject& source, const Polygon
     const bool triangle = polygon.c == polygon.d && traced.sourceFace[2] == traced.sourceFace[3] &&
                           traced.sourceCorner[2] == traced.sourceCorner[3];
     traced.corners = triangle ? 3 : 4;
-    rewritten.push_back(traced);
+    trace.rewritten.push_back(traced);
   }
-  run = TracedRun{first, previous, claims};
-  return true;
-}
-
-// Traces the polygons in two halves side by side: the first half's rewritten faces are appended to
-// `rewritten`, the second's given in `secondHalf`. False when either half does not trace or the
-// halves do not fit together (out of order where they meet, a face both took): the caller then
-// traces them in one run, which finds the first polygon at fault as it would have alone.
-bool TraceInHalves(const MeshFile& mesh, const MeshObject& source, const PolygonObject& object,
-                   const UvwTag& uvw, const std::vector<uint32_t>& rank, const std::string& where,
-                   uint8_t* claimed, std::vector<RewrittenFace>& rewritten,
-                   std::vector<RewrittenFace>& secondHalf) {
-  // What each half writes as it goes lies on cache lines of its own.
-  struct alignas(64) Half {
-    std::vector<RewrittenFace> rewritten;
-    TracedRun run;
-    bool traced = false;
-    std::string error;
-  };
-  const int32_t count = object.PolygonCount();
-  const int32_t middle = count / 2;
-  Half first, second;
-  try {
-    first.rewritten.swap(rewritten);
-    second.rewritten.reserve(static_cast<size_t>(count - middle));
-    {
-      std::jthread helper([&] {
-        try {
-          second.traced = TracePolygons(mesh, source, object, uvw, rank, where, middle, count,
-                                        claimed, second.rewritten, second.run, second.error);
-        } catch (const std::bad_alloc&) {
-          // An error message that could not be made: the one run finds it again.
-        }
-      });
-      first.traced = TracePolygons(mesh, source, object, uvw, rank, where, 0, middle, claimed,
-                                   first.rewritten, first.run, first.error);
-    }
-    rewritten.swap(first.rewritten);
-  } catch (const std::system_error&) {
-    rewritten.swap(first.rewritten);
-    return false;
-  } catch (const std::bad_alloc&) {
-    rewritten.swap(first.rewritten);
-    return false;
-  }
-  if (!first.traced || !second.traced || first.run.lastPosition >= second.run.firstPosition) {
-    return false;
-  }
-  // Had the halves taken one face, one mark would have hidden the other.
-  const auto marked = static_cast<uint64_t>(
-      source.faceCount - std::count(claimed, claimed + source.faceCount, uint8_t{0}));
-  if (marked != first.run.claims + second.run.claims) return false;
-  secondHalf.swap(second.rewritten);
-  return true;
-}
-
-// Keeps the faces polygons are written at; false when a face went into no polygon though the
-// command may not drop it.
-bool SettleFaces(const MeshFile& mesh, const MeshObject& source, const std::vector<uint8_t>& claimed,
-                 const std::string& where, FaceTrace& trace, std::string& error) {
-  for (uint32_t f = 0; f < source.faceCount; ++f) {
-    if (claimed[f] != 0) {
-      if ((claimed[f] & kWrittenAt) != 0) trace.kept[source.firstFace + f] = true;
-      continue;
-    }
-    // The command drops only polygons whose first two corners are one point (and the partners it
-    // merges, which the merged polygons name); any other face in no polygon would be lost.
-    const Face& face = mesh.faces[source.firstFace + f];
-    if (face.vertex[0] == face.vertex[1]) continue;
-    error = where + "its face " + std::to_string(f + 1) +
+  // The command drops only polygons whose first two corners are one point (and the partners it
+  // merges, which the merged polygons name); any other face in no polygon would be lost.
+  for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
+    if (used[f] || mesh.faces[f].vertex[0] == mesh.faces[f].vertex[1]) continue;
+    error = where + "its face " + std::to_string(f - source.firstFace + 1) +
             " went into no polygon, though only a face whose first two corners are one point "
             "may be dropped";
     return false;
   }
-  return true;
-}
-
-// `order`: what the object was handed over in, empty for the file's order.
-bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonObject& object,
-                 const std::vector<uint32_t>& order, FaceTrace& trace, std::string& error,
-                 size_t halvesFrom) {
-  const std::string where = "object '" + Printable(object.Name(), kNameLimit) + "': ";
-  const int32_t count = object.PolygonCount();
-  const auto* uvw = dynamic_cast<const UvwTag*>(object.FindTag(kUvwTagType, 0));
-  if (uvw == nullptr || uvw->Count() != count) {
-    error = where + "its UVW tag no longer covers its polygons, so they cannot be traced to the "
-                    "file's faces";
-    return false;
-  }
-  std::vector<uint32_t> rank;
-  if (!order.empty() && (order.size() != source.faceCount || !HandOverRanks(order, rank))) {
-    error = where + "its hand-over order is not an order of its faces";
-    return false;
-  }
-  const size_t firstRewritten = trace.rewritten.size();
-  std::vector<uint8_t> claimed(source.faceCount, 0);
-  std::vector<RewrittenFace> secondHalf;
-  const bool halves = static_cast<size_t>(count) >= std::max<size_t>(halvesFrom, 2) &&
-                      TraceInHalves(mesh, source, object, *uvw, rank, where, claimed.data(),
-                                    trace.rewritten, secondHalf);
-  if (!halves) {
-    std::fill(claimed.begin(), claimed.end(), uint8_t{0});
-    trace.rewritten.resize(firstRewritten);
-    TracedRun run;
-    if (!TracePolygons(mesh, source, object, *uvw, rank, where, 0, count, claimed.data(),
-                       trace.rewritten, run, error)) {
-      return false;
-    }
-  }
-  bool appended = secondHalf.empty();
-  {
-    // The second half's faces are appended on a second thread while the faces are settled here.
-    std::jthread appender;
-    if (!appended) {
-      try {
-        appender = std::jthread([&] {
-          try {
-            trace.rewritten.insert(trace.rewritten.end(), secondHalf.begin(), secondHalf.end());
-            appended = true;
-          } catch (const std::bad_alloc&) {
-            // Appended below, where a failure reaches the caller.
-          }
-        });
-      } catch (const std::system_error&) {
-      }
-    }
-    if (!SettleFaces(mesh, source, claimed, where, trace, error)) return false;
-  }
-  if (!appended) trace.rewritten.insert(trace.rewritten.end(), secondHalf.begin(), secondHalf.end());
   if (!order.empty()) SortRewritten(source, trace.rewritten, firstRewritten);
   trace.polygonsAfter.push_back(count);
   return true;
@@ -292,7 +161,7 @@ bool TraceObject(const MeshFile& mesh, const MeshObject& source, const PolygonOb
 }  // namespace
 
 bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects, FaceTrace& trace,
-                std::string& error, const HandOverOrders& orders, size_t halvesFrom) {
+                std::string& error, const HandOverOrders& orders) {
   if (objects.size() != mesh.objects.size()) {
     error = "the document holds " + std::to_string(objects.size()) + " objects of the file's " +
             std::to_string(mesh.objects.size());
@@ -301,15 +170,14 @@ bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects
   FaceTrace result;
   result.kept.assign(mesh.faces.size(), false);
   result.polygonsAfter.reserve(objects.size());
+  std::vector<bool> used(mesh.faces.size(), false);
   size_t polygons = 0;
   for (const PolygonObject* object : objects) polygons += static_cast<size_t>(object->PolygonCount());
   result.rewritten.reserve(polygons);
   for (size_t o = 0; o < objects.size(); ++o) {
     static const std::vector<uint32_t> kFileOrder;
     const std::vector<uint32_t>& order = o < orders.size() ? orders[o] : kFileOrder;
-    if (!TraceObject(mesh, mesh.objects[o], *objects[o], order, result, error, halvesFrom)) {
-      return false;
-    }
+    if (!TraceObject(mesh, mesh.objects[o], *objects[o], order, used, result, error)) return false;
   }
   trace = std::move(result);
   return true;

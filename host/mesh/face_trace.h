@@ -11,7 +11,6 @@
 // is an error, so that nothing is written that the document does not say. Whatever order an object
 // was handed over in, the trace is in the file's order, which is the order the result is written in.
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,13 +34,8 @@ struct FaceTrace {
   std::vector<int64_t> polygonsAfter;    // per object
 };
 
-// Objects of at least this many polygons are traced in two halves side by side.
-constexpr size_t kTraceInHalvesFrom = size_t{1} << 16;
-
-// `orders`: what each object was handed over in (see HandOverOrders). `halvesFrom`: the size from
-// which an object is traced in halves; the trace and its errors are the same either way.
+// `orders`: what each object was handed over in (see HandOverOrders).
 bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects, FaceTrace& trace,
-                std::string& error, const HandOverOrders& orders = {},
-                size_t halvesFrom = kTraceInHalvesFrom);
+                std::string& error, const HandOverOrders& orders = {});
 
 }  // namespace fm::host::mesh

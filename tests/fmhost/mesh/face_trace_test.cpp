@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "host/mesh/document_mapping.h"
 #include "host/mesh/obj_reader.h"
 
@@ -62,29 +60,7 @@ class FaceTraceTest : public ::testing::Test {
     FaceTrace trace;
     std::string error;
     EXPECT_FALSE(TraceFaces(mesh_, objects_, trace, error));
-    // Traced in halves side by side, the same polygon is at fault.
-    FaceTrace halves;
-    std::string halvesError;
-    EXPECT_FALSE(TraceFaces(mesh_, objects_, halves, halvesError, {}, 2));
-    EXPECT_EQ(halvesError, error);
     return error;
-  }
-  // Traced in halves side by side, the document gives the same trace.
-  void ExpectTheSameInHalves(const FaceTrace& trace, const HandOverOrders& orders = {}) {
-    FaceTrace halves;
-    std::string error;
-    ASSERT_TRUE(TraceFaces(mesh_, objects_, halves, error, orders, 2)) << error;
-    EXPECT_EQ(halves.kept, trace.kept);
-    EXPECT_EQ(halves.polygonsAfter, trace.polygonsAfter);
-    ASSERT_EQ(halves.rewritten.size(), trace.rewritten.size());
-    for (size_t r = 0; r < trace.rewritten.size(); ++r) {
-      const RewrittenFace& a = halves.rewritten[r];
-      const RewrittenFace& b = trace.rewritten[r];
-      EXPECT_TRUE(a.face == b.face && a.corners == b.corners &&
-                  std::equal(a.sourceFace, a.sourceFace + 4, b.sourceFace) &&
-                  std::equal(a.sourceCorner, a.sourceCorner + 4, b.sourceCorner))
-          << "rewritten face " << r;
-    }
   }
 
   MeshFile mesh_;
@@ -96,7 +72,6 @@ TEST_F(FaceTraceTest, AnUnchangedDocumentKeepsEveryFaceAsItIs) {
   FaceTrace trace;
   std::string error;
   ASSERT_TRUE(TraceFaces(mesh_, objects_, trace, error)) << error;
-  ExpectTheSameInHalves(trace);
   EXPECT_EQ(trace.kept, std::vector<bool>(6, true));
   EXPECT_TRUE(trace.rewritten.empty());
   EXPECT_EQ(trace.polygonsAfter, (std::vector<int64_t>{5, 1}));
@@ -109,7 +84,6 @@ TEST_F(FaceTraceTest, MergesRewriteTheFirstFaceAndRemoveThePartnerAndDroppedReco
   FaceTrace trace;
   std::string error;
   ASSERT_TRUE(TraceFaces(mesh_, objects_, trace, error)) << error;
-  ExpectTheSameInHalves(trace);
   EXPECT_EQ(trace.kept, (std::vector<bool>{true, false, true, false, false, true}));
   ASSERT_EQ(trace.rewritten.size(), 2u);
   const RewrittenFace& first = trace.rewritten[0];
@@ -166,7 +140,6 @@ TEST_F(HandedOverTraceTest, MergesAreTracedInTheFilesOrder) {
   FaceTrace trace;
   std::string error;
   ASSERT_TRUE(TraceFaces(mesh_, objects_, trace, error, orders_)) << error;
-  ExpectTheSameInHalves(trace, orders_);
   EXPECT_EQ(trace.kept, (std::vector<bool>{true, false, true, false, false, true}));
   ASSERT_EQ(trace.rewritten.size(), 2u);
   EXPECT_EQ(trace.rewritten[0].face, 0u);
@@ -256,23 +229,6 @@ TEST_F(FaceTraceTest, ADocumentThatDoesNotTraceBackIsRefused) {
          t.Strip().Polygons()[1] = PolygonRecord{0, 2, 3, 3};
        },
        "object 'strip': polygon 1 takes a corner of a face another polygon came from"},
-      // The strip's halves side by side are polygons 0 and 1, and 2 to 4: each half traces, but
-      // they do not fit together.
-      {"out of order where the halves meet",
-       [](FaceTraceTest& t) {
-         std::swap(t.Strip().Polygons()[1], t.Strip().Polygons()[2]);
-         const UvwRecord r = t.StripUvw().Get(1);
-         t.StripUvw().Set(1, t.StripUvw().Get(2));
-         t.StripUvw().Set(2, r);
-       },
-       "object 'strip': polygon 2 is out of the order of the faces it came from"},
-      {"a face feeding a polygon of each half",
-       [](FaceTraceTest& t) {
-         const PolygonRecord second = t.Strip().Polygons()[2];
-         t.Merge(1);
-         t.Strip().Polygons()[2] = second;
-       },
-       "object 'strip': polygon 2 takes a corner of a face another polygon came from"},
       {"uvw tag cut short", [](FaceTraceTest& t) { t.StripUvw().SetCount(2); },
        "object 'strip': its UVW tag no longer covers its polygons"},
       // The merged polygon names the dropped face 5 for its fourth corner instead of its partner,
