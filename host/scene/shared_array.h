@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "host/scene/prepare_memory.h"
+
 namespace fm::host {
 
 template <typename T>
@@ -46,7 +48,19 @@ class SharedArray {
   }
 
   Shared Share() const { return data_; }
-  Shared Copy() const { return std::make_shared<std::vector<T>>(*data_); }
+  Shared Copy() const {
+    const std::vector<T>& from = *data_;
+    auto copy = std::make_shared<std::vector<T>>();
+    copy->reserve(from.size());
+    // A large copy lands in memory never touched: while the first half is copied, a second
+    // thread has the system make the rest of it present, which is most of what the copy costs.
+    const size_t half = from.size() / 2;
+    PrepareInBackground prepare(copy->data() + half, (from.size() - half) * sizeof(T));
+    copy->insert(copy->end(), from.begin(), from.begin() + static_cast<ptrdiff_t>(half));
+    prepare.Wait();
+    copy->insert(copy->end(), from.begin() + static_cast<ptrdiff_t>(half), from.end());
+    return copy;
+  }
 
   // Takes `shared` as the array (an empty one for null), still sharing it with whoever holds it.
   void Adopt(Shared shared) { data_ = shared ? std::move(shared) : std::make_shared<std::vector<T>>(); }

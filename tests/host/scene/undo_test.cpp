@@ -152,25 +152,29 @@ TEST(UndoHistory, AStepOutsideAGroupBecomesItsOwnGroup) {
 }
 
 // A module takes the array pointers first and announces the change after; its writes through them
-// must not reach what the undo keeps.
+// must not reach what the undo keeps. The capture copies them then (a large copy in two halves).
 TEST(UndoHistory, WritesThroughArraysLentBeforeTheCaptureAreUndone) {
-  Document document;
-  PolygonObject& a = Mesh(document, "a", 5);
-  const std::string before = Bytes(a);
-  Vector3* points = a.LendPoints();
-  PolygonRecord* polygons = a.LendPolygons();
-  ASSERT_NE(points, nullptr);
-  ASSERT_NE(polygons, nullptr);
-  UndoHistory& undo = document.Undo();
-  undo.Start();
-  undo.Add(kUndoChangeObject, a);
-  points[1] = {7, 7, 7};
-  polygons[2] = {0, 0, 0, 0};
-  a.Resize(a.PointCount(), 3);
-  undo.End();
-  ASSERT_NE(Bytes(a), before);
-  EXPECT_TRUE(undo.Undo());
-  EXPECT_EQ(Bytes(a), before);
+  for (int32_t size : {5, 200000}) {
+    SCOPED_TRACE(size);
+    Document document;
+    PolygonObject& a = Mesh(document, "a", size);
+    const std::string before = Bytes(a);
+    Vector3* points = a.LendPoints();
+    PolygonRecord* polygons = a.LendPolygons();
+    ASSERT_NE(points, nullptr);
+    ASSERT_NE(polygons, nullptr);
+    UndoHistory& undo = document.Undo();
+    undo.Start();
+    undo.Add(kUndoChangeObject, a);
+    points[1] = {7, 7, 7};
+    polygons[2] = {0, 0, 0, 0};
+    polygons[size - 1] = {1, 1, 1, 1};
+    a.Resize(a.PointCount(), 3);
+    undo.End();
+    ASSERT_NE(Bytes(a), before);
+    EXPECT_TRUE(undo.Undo());
+    EXPECT_TRUE(Bytes(a) == before);
+  }
 }
 
 // Records kept in the compact form span several chunks here, so that a change in one chunk, a cut
