@@ -69,9 +69,9 @@ struct FaceText {
 };
 
 #if defined(__SSE2__)
-// The usual face statement is a line of "f", a blank and three or four tokens, without indent,
-// comment, continuation or CR but one before its LF, and fits in kQuickBytes bytes with its line
-// end. Such a line is split from bit masks of its bytes, 64 at a time, rather than byte by byte.
+// The usual face statement is one line of "f" and three or four tokens, without indent, comment,
+// continuation or CR but one before its LF, that fits in kQuickBytes bytes with its line end.
+// Such a line is split from bit masks of its bytes, 64 at a time, rather than byte by byte.
 constexpr size_t kQuickBytes = 64;
 
 // Which of 64 bytes are what the split looks for, one bit per byte.
