@@ -93,7 +93,9 @@ FoldCount CountFolds(const mesh::MeshFile& file, const mesh::MeshObject& object,
       trace.rewritten.begin());
   const size_t first = next;
   next = last;
-  if (last - first < std::max<size_t>(halvesFrom, 2)) return CountRange(file, object, trace, first, last);
+  if (last - first < std::max<size_t>(halvesFrom, 2)) {
+    return CountRange(file, object, trace, first, last);
+  }
   // Each merge reads its two faces' six points from all over the vertex list: the halves are
   // counted side by side.
   const size_t middle = first + (last - first) / 2;

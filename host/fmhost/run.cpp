@@ -432,7 +432,8 @@ int Run(const Options& options, Streams& streams) {
   const std::string_view text = inputFile.Text();
   // Runs of the input as it is are copied from file to file where the system can.
   const mesh::TextSink sink = [&](std::string_view piece) {
-    const auto at = reinterpret_cast<uintptr_t>(piece.data()) - reinterpret_cast<uintptr_t>(text.data());
+    const auto at =
+        reinterpret_cast<uintptr_t>(piece.data()) - reinterpret_cast<uintptr_t>(text.data());
     if (at < text.size() && piece.size() <= text.size() - at) {
       return output.AppendFromFile(inputFile.Descriptor(), at, piece, outputError);
     }

@@ -88,7 +88,8 @@ inline void Classify(const char* bytes, unsigned shift, ByteKinds& kinds) {
   const auto is = [&](char c) { return _mm_cmpeq_epi8(b, _mm_set1_epi8(c)); };
   kinds.lf |= bits(is('\n'));
   kinds.cr |= bits(is('\r'));
-  kinds.blank |= bits(_mm_or_si128(_mm_or_si128(is(' '), is('\t')), _mm_or_si128(is('\v'), is('\f'))));
+  kinds.blank |=
+      bits(_mm_or_si128(_mm_or_si128(is(' '), is('\t')), _mm_or_si128(is('\v'), is('\f'))));
   kinds.stop |= bits(_mm_or_si128(is('#'), is('\\')));
   kinds.slash |= bits(is('/'));
   kinds.minus |= bits(is('-'));
@@ -277,9 +278,9 @@ CornerParts SplitCorner(std::string_view token) {
 }
 
 // Appends a corner in the form `v`, `v/vt`, `v//vn` or `v/vt/vn`, keeping the texture coordinate
-// and normal only where asked; `negative`: whether the token has a relative index. A corner moved from the statement of face `from` to that of face
-// `to` keeps each negative index where the same number of its kind was read before both
-// statements, and gets the absolute index otherwise.
+// and normal only where asked; `negative`: whether the token has a relative index. A corner moved
+// from the statement of face `from` to that of face `to` keeps each negative index where the same
+// number of its kind was read before both statements, and gets the absolute index otherwise.
 void AppendCorner(std::string& out, std::string_view token, const CornerForm& form, bool negative,
                   const bool keep[3], const MeshFile& mesh, uint32_t from, uint32_t to) {
   // Most corners keep everything they have and mean the same where they go: written as they are.

@@ -391,7 +391,8 @@ TEST(ObjReader, BadInputNamesTheLineAndWhatIsWrong) {
     const auto nul = text.begin() + static_cast<std::ptrdiff_t>(text.find('\0'));
     const size_t line = static_cast<size_t>(std::count(text.begin(), nul, '\n') + 1);
     for (const size_t partBytes : {size_t{0}, size_t{7}, size_t{40}, size_t{300}}) {
-      SCOPED_TRACE("NUL on line " + std::to_string(line) + ", parts of " + std::to_string(partBytes));
+      SCOPED_TRACE("NUL on line " + std::to_string(line) + ", parts of " +
+                   std::to_string(partBytes));
       MeshFile mesh;
       std::string error;
       EXPECT_FALSE(ParseObj(text, "in.obj", "stem", mesh, error, {}, partBytes));
