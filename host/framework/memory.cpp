@@ -4,6 +4,8 @@
 #include <map>
 #include <mutex>
 
+#include "host/scene/prepare_memory.h"
+
 namespace fm::host {
 namespace {
 
@@ -35,6 +37,9 @@ void* HostAllocClear(int64_t size, const char* file, int64_t line) {
   if (size < 0 || heap.fault.Refuse()) return nullptr;
   void* block = std::calloc(size == 0 ? 1 : static_cast<size_t>(size), 1);
   if (block == nullptr) return nullptr;
+  // A large block is a module's working space, filled right away (the command copies a whole
+  // polygon array into it).
+  MakePresent(block, static_cast<size_t>(size));
   std::lock_guard<std::mutex> lock(heap.mutex);
   heap.blocks.emplace(block, Block{heap.serial++, size, file ? file : "", line});
   return block;

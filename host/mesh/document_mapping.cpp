@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "host/mesh/printable.h"
+#include "host/scene/prepare_memory.h"
 
 namespace fm::host::mesh {
 namespace {
@@ -53,7 +54,7 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     UvwTag& uvw = object.AddUvwTag();
     MapPoints(source, local);
     std::vector<fm::host::Vector3>& points = object.Points();
-    points.reserve(source.pointVertex.size());
+    ReservePresent(points, source.pointVertex.size());
     const auto CopyPoints = [&] {
       for (int32_t vertex : source.pointVertex) {
         points.push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
@@ -68,7 +69,7 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
       }
     }
     if (!copier.joinable()) CopyPoints();
-    object.Polygons().reserve(source.faceCount);
+    ReservePresent(object.Polygons(), source.faceCount);
     std::vector<bool> triangle(source.faceCount);
     for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
       const Face& face = mesh.faces[f];

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "host/mesh/printable.h"
+#include "host/scene/prepare_memory.h"
 #include "host/scene/tags.h"
 
 namespace fm::host::mesh {
@@ -173,7 +174,7 @@ bool TraceFaces(const MeshFile& mesh, const std::vector<PolygonObject*>& objects
   std::vector<bool> used(mesh.faces.size(), false);
   size_t polygons = 0;
   for (const PolygonObject* object : objects) polygons += static_cast<size_t>(object->PolygonCount());
-  result.rewritten.reserve(polygons);
+  ReservePresent(result.rewritten, polygons);
   for (size_t o = 0; o < objects.size(); ++o) {
     static const std::vector<uint32_t> kFileOrder;
     const std::vector<uint32_t>& order = o < orders.size() ? orders[o] : kFileOrder;

@@ -19,6 +19,7 @@
 #endif
 
 #include "host/mesh/printable.h"
+#include "host/scene/prepare_memory.h"
 
 namespace fm::host::mesh {
 namespace {
@@ -512,8 +513,8 @@ class Parser {
       sampled += sample.size();
     }
     const double scale = sampled == 0 ? 0.0 : 1.05 * double(size) / double(sampled);
-    vertices_.reserve(static_cast<size_t>(double(vertexLines) * scale) + 16);
-    faces_.reserve(static_cast<size_t>(double(faceLines) * scale) + 16);
+    ReservePresent(vertices_, static_cast<size_t>(double(vertexLines) * scale) + 16);
+    ReservePresent(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
   }
 
   // `pos`: how many bytes have been read.

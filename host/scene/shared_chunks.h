@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "host/scene/prepare_memory.h"
+
 namespace fm::host {
 
 template <typename T>
@@ -142,6 +144,7 @@ class SharedChunks {
     const size_t first = c * kChunkSize;
     auto made = std::make_shared<Chunk>();
     made->reserve(kChunkSize);
+    MakePresent(made->data(), kChunkSize * sizeof(T));
     made->resize(std::min(kChunkSize, size - first));
     rule(first, made->size(), made->data());
     return made;

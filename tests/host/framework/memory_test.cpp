@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "host/framework/framework.h"
 
 namespace fm::host {
@@ -36,6 +38,20 @@ TEST_F(MemoryTest, AllocClearZeroFillsAndRecordsItsSite) {
   EXPECT_EQ(records.back().line, 42);
   HostFreeWithDestructor(block, nullptr);
   EXPECT_EQ(LiveAllocationCount(), live_);
+}
+
+TEST_F(MemoryTest, LargeBlocksAreClearedEvenWhereFreedBytesWere) {
+  // Blocks of several megabytes are made present as they are handed out; they must still read as
+  // zero, also where a block just freed had left its bytes.
+  constexpr int64_t kSize = int64_t{12} << 20;
+  for (int round = 0; round < 3; ++round) {
+    const int64_t size = kSize - round * 4093;
+    auto* block = static_cast<unsigned char*>(HostAllocClear(size, nullptr, 0));
+    ASSERT_NE(block, nullptr);
+    for (int64_t i = 0; i < size; i += 511) ASSERT_EQ(block[i], 0) << round << " " << i;
+    std::fill(block, block + size, static_cast<unsigned char>(0xAB));
+    HostFreeWithDestructor(block, nullptr);
+  }
 }
 
 TEST_F(MemoryTest, FreeRunsTheDestructorFirstAndIgnoresNull) {
