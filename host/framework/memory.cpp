@@ -38,8 +38,8 @@ void* HostAllocClear(int64_t size, const char* file, int64_t line) {
   void* block = std::calloc(size == 0 ? 1 : static_cast<size_t>(size), 1);
   if (block == nullptr) return nullptr;
   // A large block is a module's working space, filled right away (the command copies a whole
-  // polygon array into it).
-  MakePresent(block, static_cast<size_t>(size));
+  // polygon array into it): it is made ready for that by two threads.
+  MakeReadyOnTwoThreads(block, static_cast<size_t>(size));
   std::lock_guard<std::mutex> lock(heap.mutex);
   heap.blocks.emplace(block, Block{heap.serial++, size, file ? file : "", line});
   return block;

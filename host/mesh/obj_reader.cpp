@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -292,9 +293,21 @@ class Parser {
     }
     if (reader.joinable()) reader.join();
     withSecond_ = false;
+    // The second thread's faces are copied in after this thread's own. Where the room for them is
+    // there already, the back half of it is made ready on a second thread while the front half
+    // is copied into; nothing is written there, and the list does not move, until that is done.
+    size_t incoming = 0;
+    for (part = shared.front; part < parts; ++part) incoming += shared.read[part]->faces_.size();
+    const size_t readyFrom = faces_.size() + incoming / 2;
+    std::optional<PrepareInBackground> ready;
+    if (incoming <= faces_.capacity() - faces_.size()) {
+      ready.emplace(faces_.data() + readyFrom, (incoming - incoming / 2) * sizeof(Face));
+    }
     for (part = shared.front; part < parts; ++part) {
       Parser& second = *shared.read[part];
-      if (!CanTakeOver(second)) {
+      const bool takeOver = CanTakeOver(second);
+      if (!takeOver || faces_.size() + second.faces_.size() > readyFrom) ready.reset();
+      if (!takeOver) {
         if (!ReadPart(starts[part + 1])) return false;
       } else if (!TakeOver(second, shared.succeeded[part])) {
         return false;
@@ -302,6 +315,7 @@ class Parser {
       pos_ = starts[part + 1];
       shared.read[part].reset();
     }
+    ready.reset();
     return Finish(out);
   }
 

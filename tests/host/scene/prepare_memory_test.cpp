@@ -20,14 +20,21 @@ TEST(PrepareMemoryTest, MakingMemoryPresentLeavesItsBytesAsTheyAre) {
   std::vector<uint32_t> list = Pattern(n);
   MakePresent(reinterpret_cast<char*>(list.data()) + 7, n * sizeof(uint32_t) - 11);
   EXPECT_EQ(list, Pattern(n));
+  MakeReady(reinterpret_cast<char*>(list.data()) + 5, n * sizeof(uint32_t) - 9);
+  EXPECT_EQ(list, Pattern(n));
+  MakeReadyOnTwoThreads(reinterpret_cast<char*>(list.data()) + 3, n * sizeof(uint32_t) - 3);
+  EXPECT_EQ(list, Pattern(n));
   // Memory that was never written reads as zero afterwards, as it did before.
   std::vector<uint32_t> fresh;
   fresh.reserve(n);
   MakePresent(fresh.data(), n * sizeof(uint32_t));
+  MakeReadyOnTwoThreads(fresh.data(), n * sizeof(uint32_t));
   fresh.resize(n);
   EXPECT_EQ(fresh, std::vector<uint32_t>(n, 0));
   MakePresent(nullptr, 0);
   MakePresent(nullptr, size_t{8} << 20);
+  MakeReady(nullptr, size_t{8} << 20);
+  MakeReadyOnTwoThreads(nullptr, size_t{8} << 20);
 }
 
 TEST(PrepareMemoryTest, ReservingPresentRoomKeepsTheElementsAndLeavesRoomEnough) {
