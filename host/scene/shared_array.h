@@ -53,7 +53,8 @@ class SharedArray {
     auto copy = std::make_shared<std::vector<T>>();
     copy->reserve(from.size());
     // A large copy lands in memory never touched, and making it present is most of what the copy
-    // costs: each half is made present by a thread of its own before it is copied.
+    // costs: this thread makes the front half present and copies it, while a second thread makes
+    // the back half present and reads it once, so that copying the back half costs little.
     const size_t half = from.size() / 2;
     PrepareInBackground prepare(copy->data() + half, (from.size() - half) * sizeof(T));
     MakePresent(copy->data(), half * sizeof(T));
