@@ -1,8 +1,8 @@
 #pragma once
 // A mesh file's bytes, read once and kept for the whole run: the reader scans them, and the writer
 // copies them back around the changed faces. On POSIX systems the file is mapped rather than copied,
-// and pages already scanned or written are handed back, so a large file does not stay resident
-// while the command runs.
+// and pages not needed again (scanned and copied file to file, or written) are handed back, so that
+// a large file does not stay resident as a whole.
 
 #include <cstdint>
 #include <string>

@@ -1051,7 +1051,10 @@ bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::s
   const std::string stem = std::filesystem::path(path).stem().string();
   const bool read = ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out,
                              error, progress);
-  file.Release(0, file.Text().size());
+  // The text before the first face goes out file to file and is not read again. The face
+  // statements are, by the writer, and a page handed back costs more to fault in a second time than
+  // the reading did: they stay until they are written.
+  file.Release(0, read && !out.faces.empty() ? out.faces.front().offset : file.Text().size());
   return read;
 }
 
