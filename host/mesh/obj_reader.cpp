@@ -243,7 +243,6 @@ class Parser {
 
  private:
   bool ReadAll(MeshFile& out, size_t partBytes) {
-    ReserveForEstimate(0, text_.size());
     pos_ = text_.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     // Parts of a length asked for are all the second thread's but the first, whatever the timing,
     // so that its way of reading is what a test sees.
@@ -259,7 +258,10 @@ class Parser {
     }
     starts.push_back(text_.size());
     const size_t parts = starts.size() - 1;
-    if (parts == 1) return ReadPart(text_.size()) && Finish(out);
+    if (parts == 1) {
+      ReserveForEstimate(0, text_.size());
+      return ReadPart(text_.size()) && Finish(out);
+    }
 
     // This thread reads parts from the front, as one reading would, and a second thread reads
     // them from the back, each as far as it can without what came before it; where they meet,
@@ -274,6 +276,8 @@ class Parser {
     } catch (const std::system_error&) {
       // Without a second thread every part is read here.
     }
+    // Only now, so that the second thread does not wait while a large room is made present.
+    ReserveForEstimate(0, text_.size());
     const auto Stop = [&] {
       {
         std::lock_guard<std::mutex> lock(shared.mutex);
@@ -364,6 +368,7 @@ class Parser {
   // Reads the statements from pos_ up to `end`, a line start. A part with a NUL byte is not read
   // (Run says where the text's first one is).
   bool ReadPart(size_t end) {
+    if (pos_ < end) MakeReadable(text_.data() + pos_, end - pos_);
     if (pos_ < end && std::memchr(text_.data() + pos_, '\0', end - pos_) != nullptr) return false;
     std::string joined;
     while (pos_ < end) {
