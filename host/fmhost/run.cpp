@@ -310,14 +310,17 @@ int Run(const Options& options, Streams& streams) {
       // comes back re-encoded, byte by byte.
       if (selected) walked.push_back(RoundTripUtf8(object->Name()));
       if (!selected) continue;
-      readings[o] = ReadPairLayout(object->Polygons());
+      // Read through the object as const: asking it for writable polygons counts as changing them,
+      // and an undo capture would then copy them.
+      const PolygonObject& built = *object;
+      readings[o] = ReadPairLayout(built.Polygons());
       if (readings[o].layout != PairLayout::kNone) {
         ordersRead[o] = readings[o].layout == PairLayout::kHalves
                             ? "the file's order: the first half with the second"
                             : "the file's order: each triangle with the next";
         // A layout that merges every triangle is the file's; one that leaves triangles may have
         // been read from a pair at polygon 0 by chance, in an order that pairs otherwise.
-        if (options.order == FaceOrder::kFile || mesh::CommandMergesEveryTriangle(object->Polygons()))
+        if (options.order == FaceOrder::kFile || mesh::CommandMergesEveryTriangle(built.Polygons()))
           continue;
       }
       // See whether the order is one that triangulating tools write, which the object can be
@@ -325,13 +328,13 @@ int Run(const Options& options, Streams& streams) {
       // only when the recognised order pairs more). Only the order changes; the command still makes
       // every merge.
       mesh::TriangleOrderResult found = mesh::RecogniseTriangleOrder(
-          object->Polygons(), mesh::MaterialRunIds(input.objects[o]));
+          built.Polygons(), mesh::MaterialRunIds(input.objects[o]));
       const bool recognised = found.order == mesh::TriangleOrder::kRecognised;
       if (recognised && options.order == FaceOrder::kAuto &&
           mesh::HandOverInOrder(input, input.objects[o], found.handOver, *object)) {
         handOver[o] = std::move(found.handOver);
         reordered[o] = true;
-        readings[o] = ReadPairLayout(object->Polygons());
+        readings[o] = ReadPairLayout(built.Polygons());
         ordersRead[o] = found.description;
       } else if (readings[o].layout != PairLayout::kNone) {
         continue;  // the file's layout stays, as read above

@@ -76,6 +76,22 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
       object.Polygons().push_back(LocalPolygon(face, local));
       triangle[f - source.firstFace] = face.IsTriangle();
     }
+    // Points that are a run of the file's vertices, in order, make each polygon the file's face
+    // with its vertex numbers shifted: an undo record can make the polygons again from the faces.
+    if (!source.pointVertex.empty() &&
+        size_t(source.pointVertex.back() - source.pointVertex.front()) + 1 ==
+            source.pointVertex.size()) {
+      const Face* const faces = mesh.faces.data() + source.firstFace;
+      const int32_t base = source.pointVertex.front();
+      object.SetPolygonsRule(std::make_shared<const SharedArray<PolygonRecord>::Rule>(
+          [faces, base](size_t first, size_t count, PolygonRecord* out) {
+            for (size_t i = 0; i < count; ++i) {
+              const int32_t* vertex = faces[first + i].vertex;
+              out[i] = PolygonRecord{vertex[0] - base, vertex[1] - base, vertex[2] - base,
+                                     vertex[3] - base};
+            }
+          }));
+    }
     // The tag names each polygon's face and corners by a rule, until the command writes them.
     if (!uvw.GenerateOrigins(source.firstFace, std::move(triangle))) {
       uvw.Reserve(static_cast<int32_t>(source.faceCount));

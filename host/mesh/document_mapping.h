@@ -28,7 +28,9 @@ Vector3 CornerOrigin(uint32_t face, uint32_t corner);
 // the file's faces, so what the command makes is traced back to the file all the same.
 using HandOverOrders = std::vector<std::vector<uint32_t>>;
 
-// Adds one polygon object per mesh object to `document`, in order, and returns them.
+// Adds one polygon object per mesh object to `document`, in order, and returns them. An object's
+// polygons may be made again from `mesh`'s faces by the document's undo records (instead of a copy):
+// `mesh` must stay as it is while the document lives.
 std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& document);
 
 // Hands `object`, made by AddMeshObjects from `source`, over in `order` instead: its polygons and

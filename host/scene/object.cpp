@@ -54,15 +54,15 @@ bool PolygonObject::Resize(int32_t points, int32_t polygons) {
 }
 
 Vector3* PolygonObject::LendPoints() {
-  std::vector<Vector3>& points = points_.Mutable();
-  lentPoints_ = points.empty() ? nullptr : points.data();
-  return points.empty() ? nullptr : points.data();
+  Vector3* points = points_.Lend();
+  lentPoints_ = points;
+  return points;
 }
 
 PolygonRecord* PolygonObject::LendPolygons() {
-  std::vector<PolygonRecord>& polygons = polygons_.Mutable();
-  lentPolygons_ = polygons.empty() ? nullptr : polygons.data();
-  return polygons.empty() ? nullptr : polygons.data();
+  PolygonRecord* polygons = polygons_.Lend();
+  lentPolygons_ = polygons;
+  return polygons;
 }
 
 UvwTag& PolygonObject::AddUvwTag(std::string name) {

@@ -20,10 +20,10 @@ class Document;
 
 // The state an undo step brings back: geometry, polygon selection and the data of every tag the
 // object carried when it was captured. Points and polygons are shared with the object for as long
-// as it leaves them alone (null for an object without them).
+// as it leaves them alone, or kept as the rule that makes them (neither for an object without them).
 struct ObjectState {
-  SharedArray<Vector3>::Shared points;
-  SharedArray<PolygonRecord>::Shared polygons;
+  SharedArray<Vector3>::Snapshot points;
+  SharedArray<PolygonRecord>::Snapshot polygons;
   Selection polygonSelection;
   std::vector<std::pair<Tag*, std::unique_ptr<Tag>>> tags;  // the live tag and a copy of its data
 };
@@ -85,6 +85,11 @@ class PolygonObject : public Object {
   // copies it instead of sharing it, since writes through the pointer cannot be seen.
   Vector3* LendPoints();
   PolygonRecord* LendPolygons();
+  // The polygons as they stand are the ones `rule` makes; a capture of lent polygons that are
+  // still the rule's keeps the rule instead of a copy. Forgotten once the polygons are changed here.
+  void SetPolygonsRule(std::shared_ptr<const SharedArray<PolygonRecord>::Rule> rule) {
+    polygons_.SetRule(std::move(rule));
+  }
   Selection& PolygonSelection() { return polygonSelection_; }
   const Selection& PolygonSelection() const { return polygonSelection_; }
 

@@ -5,9 +5,20 @@
 // it first if a share is still alive, so the share keeps the records it was given. Every array is
 // made non-const and only ever written while nothing else holds it, which is what makes the
 // const_cast in Mutable() sound.
+//
+// An array lent out for writing (Lend) cannot be shared, since writes through the pointer are not
+// seen: a capture copies it. Where the owner knows a rule that makes the records as they stand
+// (an array built from something that stays, such as a file's faces), a capture of a lent array
+// keeps the rule instead of a copy, once it has seen that the records are still the rule's: a
+// large copy lands in fresh memory, which costs far more than reading the records once.
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "host/scene/prepare_memory.h"
@@ -18,22 +29,37 @@ template <typename T>
 class SharedArray {
  public:
   using Shared = std::shared_ptr<const std::vector<T>>;
+  // Fills `out` with the `count` records from index `first` on.
+  using Rule = std::function<void(size_t first, size_t count, T* out)>;
+
+  // What an undo record keeps of the array: the records themselves, or the rule that makes its
+  // `count` records. Neither (an empty array) for an object without the array.
+  struct Snapshot {
+    Shared records;
+    std::shared_ptr<const Rule> rule;
+    size_t count = 0;
+  };
 
   SharedArray() : data_(std::make_shared<std::vector<T>>()) {}
   SharedArray(const SharedArray&) = delete;
   SharedArray& operator=(const SharedArray&) = delete;
 
   const std::vector<T>& Get() const { return *data_; }
-
   // Writable until the next Share(); a reference kept across a Share() would write into it.
   std::vector<T>& Mutable() {
-    if (data_.use_count() > 1) data_ = std::make_shared<std::vector<T>>(*data_);
-    return const_cast<std::vector<T>&>(*data_);
+    rule_.reset();
+    return Own();
   }
-
+  // The records for a caller that writes through them later, unseen. The rule stays: a capture
+  // checks it against the records before it stands for them.
+  T* Lend() {
+    std::vector<T>& records = Own();
+    return records.empty() ? nullptr : records.data();
+  }
   // The first `count` records stay, new ones are zeroed; a shared array is copied only as far as
   // its records stay.
   void Resize(size_t count) {
+    rule_.reset();
     if (data_.use_count() > 1) {
       const std::vector<T>& old = *data_;
       auto resized = std::make_shared<std::vector<T>>();
@@ -47,8 +73,15 @@ class SharedArray {
     Mutable().resize(count);
   }
 
-  Shared Share() const { return data_; }
-  Shared Copy() const {
+  // The records as they stand are the ones `rule` makes (for records without padding bytes, whose
+  // every byte the rule sets). Forgotten at the next Mutable() or Resize().
+  void SetRule(std::shared_ptr<const Rule> rule) { rule_ = std::move(rule); }
+
+  Snapshot Share() const { return Snapshot{data_, nullptr, 0}; }
+  // A snapshot that does not change with the array: the rule where the records are still its
+  // own, else a copy.
+  Snapshot Copy() const {
+    if (rule_ != nullptr && RuleMakesTheRecords()) return Snapshot{nullptr, rule_, data_->size()};
     const std::vector<T>& from = *data_;
     auto copy = std::make_shared<std::vector<T>>();
     copy->reserve(from.size());
@@ -61,14 +94,58 @@ class SharedArray {
     copy->insert(copy->end(), from.begin(), from.begin() + static_cast<ptrdiff_t>(half));
     prepare.Wait();
     copy->insert(copy->end(), from.begin() + static_cast<ptrdiff_t>(half), from.end());
-    return copy;
+    return Snapshot{std::move(copy), nullptr, 0};
+  }
+  // Takes the snapshot's records as the array, still sharing them with whoever holds them (an
+  // empty array for neither); records of a rule are made anew, and the rule stays theirs.
+  void Adopt(const Snapshot& snapshot) {
+    rule_.reset();
+    if (snapshot.rule != nullptr) {
+      auto made = std::make_shared<std::vector<T>>(snapshot.count);
+      if (snapshot.count > 0) (*snapshot.rule)(0, snapshot.count, made->data());
+      data_ = std::move(made);
+      rule_ = snapshot.rule;
+      return;
+    }
+    data_ = snapshot.records ? snapshot.records : std::make_shared<std::vector<T>>();
   }
 
-  // Takes `shared` as the array (an empty one for null), still sharing it with whoever holds it.
-  void Adopt(Shared shared) { data_ = shared ? std::move(shared) : std::make_shared<std::vector<T>>(); }
-
  private:
+  // Records compared per block, and arrays from which a second thread compares half of them.
+  static constexpr size_t kBlock = 1024;
+  static constexpr size_t kTwoThreadsFrom = size_t{1} << 18;
+
+  std::vector<T>& Own() {
+    if (data_.use_count() > 1) data_ = std::make_shared<std::vector<T>>(*data_);
+    return const_cast<std::vector<T>&>(*data_);
+  }
+
+  bool RuleMakesTheRecords() const {
+    const std::vector<T>& records = *data_;
+    const auto Same = [this, &records](size_t begin, size_t end) {
+      std::vector<T> made(std::min(kBlock, end - begin));
+      for (size_t at = begin; at < end; at += kBlock) {
+        const size_t count = std::min(kBlock, end - at);
+        (*rule_)(at, count, made.data());
+        if (std::memcmp(made.data(), records.data() + at, count * sizeof(T)) != 0) return false;
+      }
+      return true;
+    };
+    if (records.size() < kTwoThreadsFrom) return Same(0, records.size());
+    const size_t half = records.size() / 2;
+    bool backSame = false;
+    try {
+      std::jthread back([&] { backSame = Same(half, records.size()); });
+      const bool frontSame = Same(0, half);
+      back.join();
+      return frontSame && backSame;
+    } catch (const std::system_error&) {
+      return Same(0, records.size());
+    }
+  }
+
   Shared data_;
+  std::shared_ptr<const Rule> rule_;
 };
 
 }  // namespace fm::host

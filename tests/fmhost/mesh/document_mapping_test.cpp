@@ -136,6 +136,34 @@ TEST(DocumentMapping, EveryChangeToTheDocumentIsADifference) {
   EXPECT_EQ(DocumentDifference(mesh, objects), "the document holds 1 objects of the file's 2");
 }
 
+// An object whose points are a run of the file's vertices has its polygons made again from the
+// faces by an undo record, instead of copied; one whose points are not ("gaps" skips vertex 2) is
+// copied. An undo brings both back to what the file says, after a module wrote through the lent
+// polygons and cut them short.
+TEST(DocumentMapping, UndoMakesPolygonsAgainFromTheFacesWherePointsAreARunOfVertices) {
+  const MeshFile mesh = Parse(
+      "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\n"
+      "o run\nf 3 4 5\nf 3 5 6 4\nf 6 5 4\no gaps\nf 1 3 4\nf 4 3 1\n");
+  Document document;
+  const std::vector<PolygonObject*> objects = AddMeshObjects(mesh, document);
+  ASSERT_EQ(objects.size(), 2u);
+  std::vector<PolygonRecord*> lent;
+  for (PolygonObject* object : objects) lent.push_back(object->LendPolygons());
+  EXPECT_EQ(objects[0]->Capture().polygons.records, nullptr);
+  EXPECT_NE(objects[1]->Capture().polygons.records, nullptr);
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  for (size_t o = 0; o < objects.size(); ++o) {
+    undo.Add(kUndoChangeObject, *objects[o]);
+    lent[o][0] = PolygonRecord{0, 0, 1, 1};
+    objects[o]->Resize(objects[o]->PointCount(), 1);
+  }
+  undo.End();
+  EXPECT_NE(DocumentDifference(mesh, objects), "");
+  ASSERT_TRUE(undo.Undo());
+  EXPECT_EQ(DocumentDifference(mesh, objects), "");
+}
+
 TEST(DocumentMapping, AnObjectHandedOverInAnotherOrderIsComparedWithThatOrder) {
   const MeshFile mesh = Parse(kTwoObjects);
   Document document;

@@ -84,8 +84,8 @@ TEST(PolygonObjectResize, RefusesNegativeCountsAndChangesNothing) {
   const auto before = f.object->Capture();
   EXPECT_FALSE(f.object->Resize(-1, 2));
   EXPECT_FALSE(f.object->Resize(5, -2));
-  EXPECT_EQ(f.object->Polygons(), *before.polygons);
-  EXPECT_EQ(f.object->Points(), *before.points);
+  EXPECT_EQ(f.object->Polygons(), *before.polygons.records);
+  EXPECT_EQ(f.object->Points(), *before.points.records);
   EXPECT_EQ(f.uvw->Count(), 3);
 }
 

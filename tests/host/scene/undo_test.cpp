@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "host/scene/document.h"
 
@@ -174,6 +176,50 @@ TEST(UndoHistory, WritesThroughArraysLentBeforeTheCaptureAreUndone) {
     ASSERT_NE(Bytes(a), before);
     EXPECT_TRUE(undo.Undo());
     EXPECT_TRUE(Bytes(a) == before);
+  }
+}
+
+// An array built by a rule that is still the rule's when it is captured is kept as the rule (no
+// copy); written through the lent pointer first, or changed by the host, it is copied. Either way
+// one undo brings the records of the capture back. The large size has the rule checked on two
+// threads (the write lands in the second half).
+TEST(UndoHistory, LentPolygonsStillTheirRulesAreKeptAsTheRuleAndUndoneByteForByte) {
+  using Rule = SharedArray<PolygonRecord>::Rule;
+  const auto rule = std::make_shared<const Rule>([](size_t first, size_t count, PolygonRecord* out) {
+    for (size_t i = 0; i < count; ++i) {
+      const auto k = static_cast<int32_t>(first + i);
+      out[i] = PolygonRecord{k, k + 1, k + 2, k + 2};
+    }
+  });
+  enum class Before { kNothing, kWriteThroughLent, kWriteByHost };
+  for (const int32_t size : {5, 300000}) {
+    for (const Before before : {Before::kNothing, Before::kWriteThroughLent, Before::kWriteByHost}) {
+      SCOPED_TRACE(testing::Message() << size << " " << static_cast<int>(before));
+      Document document;
+      PolygonObject& a = document.AddPolygonObject("a");
+      a.Points().resize(static_cast<size_t>(size) + 2);
+      for (int32_t i = 0; i < size; ++i) a.Polygons().push_back({i, i + 1, i + 2, i + 2});
+      a.SetPolygonsRule(rule);
+      PolygonRecord* polygons = a.LendPolygons();
+      ASSERT_NE(polygons, nullptr);
+      if (before == Before::kWriteThroughLent) polygons[size - 2] = {4, 4, 4, 4};
+      if (before == Before::kWriteByHost) {
+        a.Polygons()[0] = {0, 1, 2, 2};  // the rule's own record, but a change all the same
+        polygons = a.LendPolygons();
+      }
+      const std::vector<PolygonRecord> captured = std::as_const(a).Polygons();
+      EXPECT_EQ(a.Capture().polygons.records == nullptr, before == Before::kNothing);
+      UndoHistory& undo = document.Undo();
+      undo.Start();
+      undo.Add(kUndoChangeObject, a);
+      polygons[1] = {9, 9, 9, 9};
+      polygons[size - 1] = {8, 8, 8, 8};
+      a.Resize(a.PointCount(), 3);
+      undo.End();
+      ASSERT_NE(std::as_const(a).Polygons(), captured);
+      EXPECT_TRUE(undo.Undo());
+      EXPECT_TRUE(std::as_const(a).Polygons() == captured);
+    }
   }
 }
 

@@ -157,7 +157,7 @@ TEST_F(SceneTables, ARefusedResizeChangesNothing) {
   EXPECT_FALSE(view.ObjectResize(&o, 7, 2));
   env.Faults().refuseResize = false;
   EXPECT_FALSE(view.ObjectResize(&o, 7, -2));
-  EXPECT_EQ(o.Polygons(), *before.polygons);
+  EXPECT_EQ(o.Polygons(), *before.polygons.records);
   EXPECT_EQ(static_cast<UvwTag*>(o.FindTag(5671))->Count(), 5);
 }
 
@@ -276,13 +276,13 @@ TEST_F(SceneTables, UndoOfAModuleRunRestoresEveryObjectByteForByte) {
   EXPECT_EQ(doc().Undo().Groups()[0].size(), 2u);
 
   ASSERT_TRUE(doc().Undo().Undo());
-  EXPECT_EQ(a.Polygons(), *aBefore.polygons);
-  EXPECT_EQ(a.Points(), *aBefore.points);
+  EXPECT_EQ(a.Polygons(), *aBefore.polygons.records);
+  EXPECT_EQ(a.Points(), *aBefore.points.records);
   EXPECT_EQ(a.PolygonSelection(), aBefore.polygonSelection);
   EXPECT_EQ(static_cast<UvwTag*>(a.FindTag(5671))->Bytes(), uvBefore);
   EXPECT_EQ(static_cast<VariableTag*>(a.FindTag(6100))->Bytes(), otherBefore);
   EXPECT_EQ(static_cast<SelectionTag*>(a.FindTag(5673))->Elements().Count(), 0);
-  EXPECT_EQ(b.Polygons(), *bBefore.polygons);
+  EXPECT_EQ(b.Polygons(), *bBefore.polygons.records);
   EXPECT_EQ(b.PointCount(), 6);
   EXPECT_TRUE(env.Diagnostics().empty());
 }
