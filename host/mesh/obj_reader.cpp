@@ -368,7 +368,6 @@ class Parser {
   // Reads the statements from pos_ up to `end`, a line start. A part with a NUL byte is not read
   // (Run says where the text's first one is).
   bool ReadPart(size_t end) {
-    if (pos_ < end) MakeReadable(text_.data() + pos_, end - pos_);
     if (pos_ < end && std::memchr(text_.data() + pos_, '\0', end - pos_) != nullptr) return false;
     std::string joined;
     while (pos_ < end) {

@@ -49,16 +49,6 @@ void Populate(PageRange range) {
 #endif
 }
 
-void PopulateForReading(PageRange range) {
-#if defined(__linux__) && defined(MADV_POPULATE_READ)
-  if (!range.Empty()) {
-    madvise(reinterpret_cast<void*>(range.first), range.end - range.first, MADV_POPULATE_READ);
-  }
-#else
-  (void)range;
-#endif
-}
-
 void PopulateAndRead(PageRange range) {
   Populate(range);
   unsigned char sum = 0;
@@ -75,10 +65,6 @@ void PopulateAndRead(PageRange range) {
 void MakePresent(void* begin, size_t bytes) { Populate(WholePages(begin, bytes)); }
 
 void MakeReady(void* begin, size_t bytes) { PopulateAndRead(WholePages(begin, bytes)); }
-
-void MakeReadable(const void* begin, size_t bytes) {
-  PopulateForReading(WholePages(const_cast<void*>(begin), bytes));
-}
 
 PrepareInBackground::PrepareInBackground(void* begin, size_t bytes) {
   const PageRange range = WholePages(begin, bytes);

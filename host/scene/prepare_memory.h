@@ -21,11 +21,6 @@ void MakePresent(void* begin, size_t bytes);
 // The same, and reads each page once (the bytes stay as they are).
 void MakeReady(void* begin, size_t bytes);
 
-// Maps the whole pages of `begin` .. `begin + bytes` of a file mapped for reading, in one call,
-// ahead of reading them: a first read then costs about 2 us a page instead of nearly 3 (a fault
-// maps sixteen pages at most). Harmless on other memory.
-void MakeReadable(const void* begin, size_t bytes);
-
 // Makes the room `list` has beyond its elements present.
 template <typename T>
 void MakeRoomPresent(std::vector<T>& list) {

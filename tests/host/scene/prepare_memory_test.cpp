@@ -24,9 +24,6 @@ TEST(PrepareMemoryTest, MakingMemoryPresentLeavesItsBytesAsTheyAre) {
   EXPECT_EQ(list, Pattern(n));
   MakeReadyOnTwoThreads(reinterpret_cast<char*>(list.data()) + 3, n * sizeof(uint32_t) - 3);
   EXPECT_EQ(list, Pattern(n));
-  // Mapping ahead for reading is meant for a file's pages; other memory keeps its bytes too.
-  MakeReadable(reinterpret_cast<const char*>(list.data()) + 1, n * sizeof(uint32_t) - 1);
-  EXPECT_EQ(list, Pattern(n));
   // Memory that was never written reads as zero afterwards, as it did before.
   std::vector<uint32_t> fresh;
   fresh.reserve(n);
@@ -38,7 +35,6 @@ TEST(PrepareMemoryTest, MakingMemoryPresentLeavesItsBytesAsTheyAre) {
   MakePresent(nullptr, size_t{8} << 20);
   MakeReady(nullptr, size_t{8} << 20);
   MakeReadyOnTwoThreads(nullptr, size_t{8} << 20);
-  MakeReadable(nullptr, size_t{8} << 20);
 }
 
 TEST(PrepareMemoryTest, ReservingPresentRoomKeepsTheElementsAndLeavesRoomEnough) {
