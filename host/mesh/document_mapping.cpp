@@ -69,13 +69,26 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
       }
     }
     if (!copier.joinable()) CopyPoints();
-    ReservePresent(object.Polygons(), source.faceCount);
+    std::vector<PolygonRecord>& polygons = object.Polygons();
     std::vector<bool> triangle(source.faceCount);
-    for (uint32_t f = source.firstFace; f < source.firstFace + source.faceCount; ++f) {
-      const Face& face = mesh.faces[f];
-      object.Polygons().push_back(LocalPolygon(face, local));
-      triangle[f - source.firstFace] = face.IsTriangle();
+    const auto MakePolygons = [&](uint32_t begin, uint32_t end) {
+      for (uint32_t f = source.firstFace + begin; f < source.firstFace + end; ++f) {
+        const Face& face = mesh.faces[f];
+        polygons.push_back(LocalPolygon(face, local));
+        triangle[f - source.firstFace] = face.IsTriangle();
+      }
+    };
+    // The back half of the room is made ready on another thread while the front half is filled
+    // here: fresh memory costs more to fault in than writing it does.
+    polygons.reserve(source.faceCount);
+    const uint32_t half = source.faceCount / 2;
+    {
+      PrepareInBackground ready(polygons.data() + half,
+                                (source.faceCount - half) * sizeof(PolygonRecord));
+      MakePresent(polygons.data(), half * sizeof(PolygonRecord));
+      MakePolygons(0, half);
     }
+    MakePolygons(half, source.faceCount);
     // Points that are a run of the file's vertices, in order, make each polygon the file's face
     // with its vertex numbers shifted: an undo record can make the polygons again from the faces.
     if (!source.pointVertex.empty() &&
