@@ -263,6 +263,9 @@ int Run(const Options& options, Streams& streams) {
         // Then it is written with the rest.
       }
     }
+    // The text before the first face is not read again (it goes out file to file, or is faulted in
+    // again if it must): handed back as it is written ahead, or at once.
+    if (!ahead.joinable()) inputFile.Release(0, mesh::UnchangedStart(input));
     if (!toStandardOutput) {
       const std::string materials =
           MissingMaterialLibraries(input.materialLibraries, options.input, options.output);

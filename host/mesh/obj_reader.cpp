@@ -1053,13 +1053,8 @@ bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::s
                  const ProgressCallback& progress) {
   if (!file.Open(path, error)) return false;
   const std::string stem = std::filesystem::path(path).stem().string();
-  const bool read = ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out,
-                             error, progress);
-  // The text before the first face goes out file to file and is not read again. The face
-  // statements are, by the writer, and a page handed back costs more to fault in a second time than
-  // the reading did: they stay until they are written.
-  file.Release(0, read && !out.faces.empty() ? out.faces.front().offset : file.Text().size());
-  return read;
+  return ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out, error,
+                  progress);
 }
 
 }  // namespace fm::host::mesh
