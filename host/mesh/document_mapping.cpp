@@ -14,8 +14,6 @@ constexpr size_t kNameLimit = 60;
 // Objects of at least this many points have them copied beside their polygons.
 constexpr size_t kPointsApart = size_t{1} << 16;
 
-fm::host::Vector3 ToHost(const Vector3& v) { return fm::host::Vector3{v.x, v.y, v.z}; }
-
 // Point index within its object of every file vertex the object uses; other entries are stale.
 void MapPoints(const MeshObject& object, std::vector<int32_t>& local) {
   for (size_t k = 0; k < object.pointVertex.size(); ++k) {
@@ -29,7 +27,7 @@ PolygonRecord LocalPolygon(const Face& face, const std::vector<int32_t>& local) 
 }
 
 UvwRecord Origins(uint32_t face, bool triangle) {
-  const auto corner = [&](uint32_t k) { return ToHost(CornerOrigin(face, k)); };
+  const auto corner = [&](uint32_t k) { return CornerOrigin(face, k); };
   return UvwRecord{corner(0), corner(1), corner(2), corner(triangle ? 2 : 3)};
 }
 
@@ -53,22 +51,28 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     // zero-filled first.
     UvwTag& uvw = object.AddUvwTag();
     MapPoints(source, local);
-    std::vector<fm::host::Vector3>& points = object.Points();
-    ReservePresent(points, source.pointVertex.size());
+    // An object whose points are all the file's vertices, in order, holds the file's list itself.
+    const bool everyVertex = !source.pointVertex.empty() &&
+                             source.pointVertex.size() == mesh.vertices.size() &&
+                             source.pointVertex.back() + size_t{1} == mesh.vertices.size();
     const auto CopyPoints = [&] {
+      std::vector<fm::host::Vector3>& points = object.Points();
+      ReservePresent(points, source.pointVertex.size());
       for (int32_t vertex : source.pointVertex) {
-        points.push_back(ToHost(mesh.vertices[static_cast<size_t>(vertex)]));
+        points.push_back(mesh.vertices[static_cast<size_t>(vertex)]);
       }
     };
     // A large object's points are copied on a second thread while its polygons are made here.
     std::thread copier;
-    if (source.pointVertex.size() >= kPointsApart) {
+    if (everyVertex) {
+      object.BorrowPoints(mesh.vertices);
+    } else if (source.pointVertex.size() >= kPointsApart) {
       try {
         copier = std::thread(CopyPoints);
       } catch (const std::system_error&) {
       }
     }
-    if (!copier.joinable()) CopyPoints();
+    if (!everyVertex && !copier.joinable()) CopyPoints();
     std::vector<PolygonRecord>& polygons = object.Polygons();
     std::vector<bool> triangle(source.faceCount);
     const auto MakePolygons = [&](uint32_t begin, uint32_t end) {
@@ -155,7 +159,7 @@ std::string DocumentDifference(const MeshFile& mesh, const std::vector<PolygonOb
              " points instead of " + std::to_string(source.pointVertex.size());
     }
     for (size_t k = 0; k < source.pointVertex.size(); ++k) {
-      if (object.Points()[k] != ToHost(mesh.vertices[static_cast<size_t>(source.pointVertex[k])])) {
+      if (object.Points()[k] != mesh.vertices[static_cast<size_t>(source.pointVertex[k])]) {
         return Where(object) + "point " + std::to_string(k) + " differs";
       }
     }

@@ -11,14 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "host/scene/records.h"
+
 namespace fm::host::mesh {
 
-struct Vector3 {
-  double x = 0.0;
-  double y = 0.0;
-  double z = 0.0;
-  friend bool operator==(const Vector3&, const Vector3&) = default;
-};
+// The host's own point record, so that an object of the document can hold the file's vertices as
+// they were read, without a copy.
+using Vector3 = fm::host::Vector3;
 
 // One `f` statement.
 struct Face {

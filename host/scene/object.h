@@ -85,6 +85,9 @@ class PolygonObject : public Object {
   // copies it instead of sharing it, since writes through the pointer cannot be seen.
   Vector3* LendPoints();
   PolygonRecord* LendPolygons();
+  // Holds `points` as its points without copying them; they must stay as they are while the
+  // object or an undo record of it lives. A write copies them first.
+  void BorrowPoints(const std::vector<Vector3>& points) { points_.Borrow(points); }
   // The polygons as they stand are the ones `rule` makes; a capture of lent polygons that are
   // still the rule's keeps the rule instead of a copy. Forgotten once the polygons are changed here.
   void SetPolygonsRule(std::shared_ptr<const SharedArray<PolygonRecord>::Rule> rule) {

@@ -73,6 +73,16 @@ class SharedArray {
     Mutable().resize(count);
   }
 
+  // Takes `records`, which belong to the caller and must stay as they are while anything holds
+  // this array or a snapshot of it, as the array without copying them. They are never written: the
+  // first write copies them, as it would copy records an undo record shares.
+  void Borrow(const std::vector<T>& records) {
+    rule_.reset();
+    data_ = Shared(&records, [](const std::vector<T>*) {});
+    // Held here for good, so that the borrowed records always count as shared.
+    borrowed_ = data_;
+  }
+
   // The records as they stand are the ones `rule` makes (for records without padding bytes, whose
   // every byte the rule sets). Forgotten at the next Mutable() or Resize().
   void SetRule(std::shared_ptr<const Rule> rule) { rule_ = std::move(rule); }
@@ -146,6 +156,7 @@ class SharedArray {
 
   Shared data_;
   std::shared_ptr<const Rule> rule_;
+  Shared borrowed_;
 };
 
 }  // namespace fm::host

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "host/mesh/obj_reader.h"
 
 namespace fm::host::mesh {
@@ -162,6 +164,25 @@ TEST(DocumentMapping, UndoMakesPolygonsAgainFromTheFacesWherePointsAreARunOfVert
   EXPECT_NE(DocumentDifference(mesh, objects), "");
   ASSERT_TRUE(undo.Undo());
   EXPECT_EQ(DocumentDifference(mesh, objects), "");
+}
+
+// The only object of a file, using every vertex, holds the file's vertex list itself; objects
+// that each use some of them get copies.
+TEST(DocumentMapping, AnObjectOfEveryVertexHoldsTheFilesList) {
+  const MeshFile single = Parse("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n");
+  Document document;
+  const std::vector<PolygonObject*> objects = AddMeshObjects(single, document);
+  ASSERT_EQ(objects.size(), 1u);
+  EXPECT_EQ(std::as_const(*objects[0]).Points().data(), single.vertices.data());
+  objects[0]->Points()[0].x = 5;
+  EXPECT_EQ(single.vertices[0].x, 0.0);
+  EXPECT_EQ(DocumentDifference(single, objects), "object 'stem': point 0 differs");
+
+  const MeshFile two = Parse(kTwoObjects);
+  Document other;
+  for (const PolygonObject* object : AddMeshObjects(two, other)) {
+    EXPECT_NE(object->Points().data(), two.vertices.data());
+  }
 }
 
 TEST(DocumentMapping, AnObjectHandedOverInAnotherOrderIsComparedWithThatOrder) {

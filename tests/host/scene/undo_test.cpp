@@ -223,6 +223,32 @@ TEST(UndoHistory, LentPolygonsStillTheirRulesAreKeptAsTheRuleAndUndoneByteForByt
   }
 }
 
+// Points held without a copy belong to someone else: no write through the object, the host's or a
+// module's, before or after an undo, ever lands in them.
+TEST(UndoHistory, BorrowedPointsAreNeverWrittenAndComeBackOnUndo) {
+  std::vector<Vector3> file;
+  for (int i = 0; i < 6; ++i) file.push_back({i * 1.0, 2.0, -i * 0.5});
+  const std::vector<Vector3> original = file;
+  Document document;
+  PolygonObject& a = document.AddPolygonObject("a");
+  a.BorrowPoints(file);
+  EXPECT_EQ(std::as_const(a).Points().data(), file.data());
+  UndoHistory& undo = document.Undo();
+  undo.Start();
+  undo.Add(kUndoChangeObject, a);
+  a.Points()[0] = {9, 9, 9};
+  a.LendPoints()[1] = {8, 8, 8};
+  undo.End();
+  EXPECT_EQ(file, original);
+  ASSERT_TRUE(undo.Undo());
+  EXPECT_EQ(std::as_const(a).Points(), original);
+  // Nothing else holds the records now, and they are still not this object's to write.
+  a.LendPoints()[2] = {7, 7, 7};
+  a.Resize(3, 0);
+  EXPECT_EQ(file, original);
+  EXPECT_EQ(std::as_const(a).Points().size(), 3u);
+}
+
 // Records kept in the compact form span several chunks here, so that a change in one chunk, a cut
 // inside another and growth beyond all of them are each undone.
 TEST(UndoHistory, RestoresACompactUvwTagOfManyRecordsEveryOne) {
