@@ -51,10 +51,11 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     // zero-filled first.
     UvwTag& uvw = object.AddUvwTag();
     MapPoints(source, local);
-    // An object whose points are all the file's vertices, in order, holds the file's list itself.
-    const bool everyVertex = !source.pointVertex.empty() &&
-                             source.pointVertex.size() == mesh.vertices.size() &&
-                             source.pointVertex.back() + size_t{1} == mesh.vertices.size();
+    // Points ascend, so a run of the file's vertices is one whose ends are as far apart as its
+    // count says; an object whose points are all of them holds the file's list itself.
+    const std::vector<int32_t>& used = source.pointVertex;
+    const bool aRun = !used.empty() && size_t(used.back() - used.front()) + 1 == used.size();
+    const bool everyVertex = aRun && used.size() == mesh.vertices.size();
     const auto CopyPoints = [&] {
       std::vector<fm::host::Vector3>& points = object.Points();
       ReservePresent(points, source.pointVertex.size());
@@ -75,31 +76,20 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     if (!everyVertex && !copier.joinable()) CopyPoints();
     std::vector<PolygonRecord>& polygons = object.Polygons();
     std::vector<bool> triangle(source.faceCount);
-    const auto MakePolygons = [&](uint32_t begin, uint32_t end) {
-      for (uint32_t f = source.firstFace + begin; f < source.firstFace + end; ++f) {
-        const Face& face = mesh.faces[f];
+    // Fresh memory costs more to fault in than writing it does: the back half of the room is made
+    // ready on another thread while the front half is filled here.
+    AppendInHalves(polygons, source.faceCount, [&](size_t begin, size_t end) {
+      for (size_t k = begin; k < end; ++k) {
+        const Face& face = mesh.faces[source.firstFace + k];
         polygons.push_back(LocalPolygon(face, local));
-        triangle[f - source.firstFace] = face.IsTriangle();
+        triangle[k] = face.IsTriangle();
       }
-    };
-    // The back half of the room is made ready on another thread while the front half is filled
-    // here: fresh memory costs more to fault in than writing it does.
-    polygons.reserve(source.faceCount);
-    const uint32_t half = source.faceCount / 2;
-    {
-      PrepareInBackground ready(polygons.data() + half,
-                                (source.faceCount - half) * sizeof(PolygonRecord));
-      MakePresent(polygons.data(), half * sizeof(PolygonRecord));
-      MakePolygons(0, half);
-    }
-    MakePolygons(half, source.faceCount);
+    });
     // Points that are a run of the file's vertices, in order, make each polygon the file's face
     // with its vertex numbers shifted: an undo record can make the polygons again from the faces.
-    if (!source.pointVertex.empty() &&
-        size_t(source.pointVertex.back() - source.pointVertex.front()) + 1 ==
-            source.pointVertex.size()) {
+    if (aRun) {
       const Face* const faces = mesh.faces.data() + source.firstFace;
-      const int32_t base = source.pointVertex.front();
+      const int32_t base = used.front();
       object.SetPolygonsRule(std::make_shared<const SharedArray<PolygonRecord>::Rule>(
           [faces, base](size_t first, size_t count, PolygonRecord* out) {
             for (size_t i = 0; i < count; ++i) {

@@ -21,19 +21,13 @@ void MakePresent(void* begin, size_t bytes);
 // The same, and reads each page once (the bytes stay as they are).
 void MakeReady(void* begin, size_t bytes);
 
-// Makes the room `list` has beyond its elements present.
-template <typename T>
-void MakeRoomPresent(std::vector<T>& list) {
-  MakePresent(list.data() + list.size(), (list.capacity() - list.size()) * sizeof(T));
-}
-
 // Reserves room for `count` elements that are about to be appended, and makes the room present.
 // Worth it only where most of that room will be filled.
 template <typename T>
 void ReservePresent(std::vector<T>& list, size_t count) {
   if (count <= list.capacity()) return;
   list.reserve(count);
-  MakeRoomPresent(list);
+  MakePresent(list.data() + list.size(), (list.capacity() - list.size()) * sizeof(T));
 }
 
 // MakeReady on a second thread, while this one goes on. Nothing may write to the range, nor free
@@ -55,5 +49,20 @@ class PrepareInBackground {
 
 // MakeReady with two threads: the second half on a second thread while this one does the first.
 void MakeReadyOnTwoThreads(void* begin, size_t bytes);
+
+// Appends `count` elements to `list` through `append(begin, end)`, which appends elements
+// [begin, end) of them in order: the room for the first half is made present and filled here while
+// a second thread makes the room for the second half ready, which is filled once it is.
+template <typename T, typename Append>
+void AppendInHalves(std::vector<T>& list, size_t count, Append append) {
+  list.reserve(list.size() + count);
+  const size_t half = count / 2;
+  {
+    PrepareInBackground back(list.data() + list.size() + half, (count - half) * sizeof(T));
+    MakePresent(list.data() + list.size(), half * sizeof(T));
+    append(size_t{0}, half);
+  }
+  append(half, count);
+}
 
 }  // namespace fm::host

@@ -94,16 +94,12 @@ class SharedArray {
     if (rule_ != nullptr && RuleMakesTheRecords()) return Snapshot{nullptr, rule_, data_->size()};
     const std::vector<T>& from = *data_;
     auto copy = std::make_shared<std::vector<T>>();
-    copy->reserve(from.size());
     // A large copy lands in memory never touched, and making it present is most of what the copy
-    // costs: this thread makes the front half present and copies it, while a second thread makes
-    // the back half present and reads it once, so that copying the back half costs little.
-    const size_t half = from.size() / 2;
-    PrepareInBackground prepare(copy->data() + half, (from.size() - half) * sizeof(T));
-    MakePresent(copy->data(), half * sizeof(T));
-    copy->insert(copy->end(), from.begin(), from.begin() + static_cast<ptrdiff_t>(half));
-    prepare.Wait();
-    copy->insert(copy->end(), from.begin() + static_cast<ptrdiff_t>(half), from.end());
+    // costs: the back half's room is made ready on a second thread while the front half is copied.
+    AppendInHalves(*copy, from.size(), [&](size_t begin, size_t end) {
+      copy->insert(copy->end(), from.begin() + static_cast<ptrdiff_t>(begin),
+                   from.begin() + static_cast<ptrdiff_t>(end));
+    });
     return Snapshot{std::move(copy), nullptr, 0};
   }
   // Takes the snapshot's records as the array, still sharing them with whoever holds them (an
