@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "host/scene/records.h"
@@ -27,6 +30,29 @@ struct Face {
   bool IsTriangle() const { return corners == 3; }
 };
 static_assert(sizeof(Face) == 24);
+
+// An allocator whose lists leave the elements a resize adds unwritten, for plain records that are
+// copied in right after: the reader grows its face list over faces a second thread has already put
+// in the list's spare room.
+template <typename T>
+struct UnwrittenAllocator : std::allocator<T> {
+  static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+  template <typename U>
+  struct rebind {
+    using other = UnwrittenAllocator<U>;
+  };
+  UnwrittenAllocator() = default;
+  template <typename U>
+  UnwrittenAllocator(const UnwrittenAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U*) noexcept {}
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+
+using FaceList = std::vector<Face, UnwrittenAllocator<Face>>;
 
 // How many `v`, `vt` and `vn` lines came before a face statement. Only kept when the file uses
 // negative (relative) indices, whose meaning depends on it.
@@ -71,7 +97,7 @@ struct MeshFile {
   std::vector<Vector3> vertices;  // positions of the `v` lines, in order
   int64_t texcoordCount = 0;
   int64_t normalCount = 0;
-  std::vector<Face> faces;          // every `f` statement, in file order
+  FaceList faces;                   // every `f` statement, in file order
   std::vector<MeshObject> objects;  // in file order; their face ranges follow one another
   std::vector<LeftObject> leftObjects;  // in file order
   // Empty when no face uses a negative index; otherwise one entry per face, and entries before the

@@ -1,6 +1,7 @@
 #include "host/mesh/obj_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -34,6 +36,7 @@ constexpr size_t kParts = 16;
 constexpr size_t kSplitSearch = size_t{1} << 20;
 // How often the second thread tells how far it has come, in bytes.
 constexpr size_t kProgressStep = size_t{1} << 18;
+constexpr size_t kNoLimit = std::numeric_limits<size_t>::max();
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -267,17 +270,32 @@ class Parser {
     // them from the back, each as far as it can without what came before it; where they meet,
     // this thread takes the second thread's parts over in order. A part the second thread could
     // not read (relative indices) is read here after all.
+    //
+    // Both write their faces into this thread's face list, which is reserved for the whole text
+    // before the second thread starts: this thread from the front, taking room a step at a time,
+    // the second thread each part it read under the parts after it, from the back of the room.
+    // Where they meet, the second thread's faces are already about where they belong.
     Parts shared(parts);
     shared.front = 1;  // the first part is this thread's
+    const Estimate whole = EstimateLines(0, text_.size());
+    faces_.reserve(whole.faces);
+    shared.room = faces_.data();
+    shared.secondFrom = faces_.capacity();
     withSecond_ = true;
     std::thread reader;
     try {
       reader = std::thread([&] { ReadFromTheBack(shared, starts); });
+      shared_ = &shared;
+      roomEnd_ = 0;
+      // Steps large enough to be made present in one call, small enough that little room is
+      // taken that the second thread could have used.
+      roomStep_ = std::clamp<size_t>(faces_.capacity() / 32, 16, size_t{1} << 16);
     } catch (const std::system_error&) {
       // Without a second thread every part is read here.
+      MakePresent(faces_.data(), faces_.capacity() * sizeof(Face));
     }
     // Only now, so that the second thread does not wait while a large room is made present.
-    ReserveForEstimate(0, text_.size());
+    ReservePresent(vertices_, whole.vertices);
     const auto Stop = [&] {
       {
         std::lock_guard<std::mutex> lock(shared.mutex);
@@ -286,6 +304,7 @@ class Parser {
       cancelSecond_.store(true, std::memory_order_relaxed);
       if (reader.joinable()) reader.join();
       withSecond_ = false;
+      shared_ = nullptr;
       return false;
     };
     size_t part = 0;
@@ -297,20 +316,42 @@ class Parser {
     }
     if (reader.joinable()) reader.join();
     withSecond_ = false;
-    // The second thread's faces are copied in after this thread's own. Where the room for them is
-    // there already, the back half of it is made ready on a second thread while the front half
-    // is copied into; nothing is written there, and the list does not move, until that is done.
+    shared_ = nullptr;
+    roomEnd_ = kNoLimit;
+    // Faces placed in this list move down to this thread's own as they are taken over, each to
+    // where it was or before, so that none is written over before it is moved. The room between
+    // is made present first. Other faces are copied in: where the room for those is there
+    // already, the back half of it is made ready on a second thread while the front half is
+    // copied into; nothing is written there, and the list does not move, until that is done.
     size_t incoming = 0;
-    for (part = shared.front; part < parts; ++part) incoming += shared.read[part]->faces_.size();
+    bool placedHere = false;
+    for (part = shared.front; part < parts; ++part) {
+      const Parser& second = *shared.read[part];
+      if (second.placed_ != nullptr && !shared.moved) {
+        placedHere = true;
+      } else {
+        incoming += second.PartFaces().size();
+      }
+    }
+    if (placedHere) {
+      MakePresent(faces_.data() + faces_.size(), (shared.secondFrom - faces_.size()) * sizeof(Face));
+      incoming = 0;
+    }
     const size_t readyFrom = faces_.size() + incoming / 2;
     std::optional<PrepareInBackground> ready;
-    if (incoming <= faces_.capacity() - faces_.size()) {
+    if (incoming > 0 && incoming <= faces_.capacity() - faces_.size()) {
       ready.emplace(faces_.data() + readyFrom, (incoming - incoming / 2) * sizeof(Face));
     }
     for (part = shared.front; part < parts; ++part) {
       Parser& second = *shared.read[part];
       const bool takeOver = CanTakeOver(second);
-      if (!takeOver || faces_.size() + second.faces_.size() > readyFrom) ready.reset();
+      if (!takeOver || second.placed_ == nullptr || shared.moved) {
+        // What is written here now may go where the parts after it were placed.
+        for (size_t after = part + 1; !shared.moved && after < parts; ++after) {
+          shared.read[after]->TakeBackPlaced();
+        }
+      }
+      if (!takeOver || faces_.size() + second.PartFaces().size() > readyFrom) ready.reset();
       if (!takeOver) {
         if (!ReadPart(starts[part + 1])) return false;
       } else if (!TakeOver(second, shared.succeeded[part])) {
@@ -340,10 +381,19 @@ class Parser {
     bool stop = false;
     std::vector<std::unique_ptr<Parser>> read;  // the second thread's parts, as it read them
     std::vector<bool> succeeded;
+    // The room of the first thread's face list: the first thread's faces take [0, firstTo), the
+    // second thread's [secondFrom, end of the room).
+    Face* room = nullptr;
+    size_t firstTo = 0;
+    size_t secondFrom = 0;
+    // The first thread ran out of room and went on in a list of its own; the room stays here.
+    bool moved = false;
+    FaceList movedList;
   };
 
   void ReadFromTheBack(Parts& shared, const std::vector<size_t>& starts) {
     static const ProgressCallback quiet;  // only the first thread tells of progress
+    FaceList spare;  // a list a part was read into and placed from, kept for the next part
     while (true) {
       size_t part = 0;
       {
@@ -357,12 +407,78 @@ class Parser {
       second->cancel_ = &cancelSecond_;
       second->reached_ = &secondReached_;
       second->counted_ = starts[part];
+      second->faces_ = std::move(spare);
+      second->faces_.clear();
       second->ReserveForEstimate(starts[part], starts[part + 1]);
       const bool read = second->ReadPart(starts[part + 1]);
+      if (Face* at = read ? Place(shared, second->faces_) : nullptr; at != nullptr) {
+        second->placed_ = at;
+        second->placedCount_ = second->faces_.size();
+        spare = std::move(second->faces_);
+      }
       std::lock_guard<std::mutex> lock(shared.mutex);
       shared.succeeded[part] = read;
       shared.read[part] = std::move(second);
     }
+  }
+
+  // Copies a part's faces into the room under the faces of the parts after it, where they fit
+  // above the first thread's, and says where; null, copying nothing, where they do not fit.
+  static Face* Place(Parts& shared, const FaceList& faces) {
+    Face* at = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (shared.stop || faces.size() > shared.secondFrom - shared.firstTo) return nullptr;
+      shared.secondFrom -= faces.size();
+      at = shared.room + shared.secondFrom;
+    }
+    // The first thread writes only below firstTo, which stays below what was taken here.
+    MakePresent(at, faces.size() * sizeof(Face));
+    if (!faces.empty()) std::memcpy(at, faces.data(), faces.size() * sizeof(Face));
+    return at;
+  }
+
+  // Takes more of the room for this thread's faces while the second thread places its parts: a
+  // step at a time, and made present as it is taken. Where the two meet before this thread is
+  // through (the text was estimated to hold fewer faces), this thread's faces move to a list of
+  // their own, and the room is kept as it is for the second thread's.
+  void MakeRoom() {
+    Parts& shared = *shared_;
+    const size_t from = faces_.size();
+    size_t to = from;
+    {
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (!shared.moved) {
+        to = from + std::min(roomStep_, shared.secondFrom - from);
+        shared.firstTo = to;
+        shared.moved = to == from;
+      }
+    }
+    if (to > from) {
+      MakePresent(faces_.data() + from, (to - from) * sizeof(Face));
+      roomEnd_ = to;
+      return;
+    }
+    FaceList own;
+    own.reserve(2 * faces_.capacity() + roomStep_);
+    own.assign(faces_.begin(), faces_.end());
+    shared.movedList = std::move(faces_);
+    faces_ = std::move(own);
+    roomEnd_ = kNoLimit;
+  }
+
+  // The faces read of this part: where they were placed, or in its own list.
+  std::span<const Face> PartFaces() const {
+    if (placed_ != nullptr) return {placed_, placedCount_};
+    return {faces_.data(), faces_.size()};
+  }
+
+  // Copies the faces of a part placed in the first thread's list back into its own list, before
+  // that room is written over.
+  void TakeBackPlaced() {
+    if (placed_ == nullptr) return;
+    faces_.assign(placed_, placed_ + placedCount_);
+    placed_ = nullptr;
   }
 
   // Reads the statements from pos_ up to `end`, a line start. A part with a NUL byte is not read
@@ -436,7 +552,7 @@ class Parser {
     for (int kind = kVertex; kind < kKinds; ++kind) {
       if (counts_[kind] + second.counts_[kind] > kMaxCount) return false;
     }
-    return static_cast<int64_t>(faces_.size() + second.faces_.size()) < kMaxCount;
+    return static_cast<int64_t>(faces_.size() + second.PartFaces().size()) < kMaxCount;
   }
 
   // Takes the second part's statements over, in order, as if this reader had read them.
@@ -447,6 +563,7 @@ class Parser {
     const int64_t before[kKinds] = {counts_[kVertex], counts_[kTexcoord], counts_[kNormal]};
     size_t event = 0, run = 0;
     const std::vector<Event>& events = second.events_;
+    const std::span<const Face> faces = second.PartFaces();
     for (size_t f = 0;; ++f) {
       for (; event < events.size() && events[event].beforeFace == f; ++event) {
         const Event& e = events[event];
@@ -456,7 +573,7 @@ class Parser {
           case Event::kLongFace: AddFace(Face{}, e.corners, IndexBase{}, false, lineBase + e.line); break;
         }
       }
-      if (f == second.faces_.size()) break;
+      if (f == faces.size()) break;
       const auto Base = [&](size_t face) {
         while (run + 1 < second.baseRuns_.size() && second.baseRuns_[run + 1].firstFace <= face) {
           ++run;
@@ -466,11 +583,11 @@ class Parser {
                          static_cast<int32_t>(before[kTexcoord] + local.texcoords),
                          static_cast<int32_t>(before[kNormal] + local.normals)};
       };
-      const Face& face = second.faces_[f];
+      const Face face = faces[f];  // it may lie where it is added
       AddFace(face, face.corners, Base(f), false, lineBase + second.firstFaceLine_);
       // The faces up to the next event join the same object under the same material: they are
       // taken over as a block, one per stretch of equal counts.
-      const size_t until = event < events.size() ? events[event].beforeFace : second.faces_.size();
+      const size_t until = event < events.size() ? events[event].beforeFace : faces.size();
       Opened& opened = opened_.back();
       opened.faces += static_cast<uint32_t>(until - f - 1);
       if (opened.left.corners != 0) {
@@ -487,8 +604,7 @@ class Parser {
         if (baseRuns_.back().base != base) {
           baseRuns_.push_back(BaseRun{static_cast<uint32_t>(faces_.size()), base});
         }
-        faces_.insert(faces_.end(), second.faces_.begin() + static_cast<std::ptrdiff_t>(from),
-                      second.faces_.begin() + static_cast<std::ptrdiff_t>(to));
+        AppendFaces(faces.data() + from, to - from);
         object.faceCount += static_cast<uint32_t>(to - from);
         f = to - 1;
       }
@@ -505,10 +621,31 @@ class Parser {
     return true;
   }
 
+  // Appends `count` faces from `from`, which may lie in this list's own room at or after where they
+  // go (a part the second thread placed there).
+  void AppendFaces(const Face* from, size_t count) {
+    const size_t at = faces_.size();
+    faces_.resize(at + count);  // leaves them unwritten, and stays in the room where `from` is in it
+    std::memmove(faces_.data() + at, from, count * sizeof(Face));
+  }
+
+  struct Estimate {
+    size_t vertices = 0;
+    size_t faces = 0;
+  };
+
   // Reserves the vertex and face lists for what samples spread over the text suggest, so that a
-  // large file is not copied over and over as they grow (its vertices usually come first, its
-  // faces after them, so the start alone would say nothing about the faces).
+  // large file is not copied over and over as they grow.
   void ReserveForEstimate(size_t begin, size_t end) {
+    const Estimate estimate = EstimateLines(begin, end);
+    ReservePresent(vertices_, estimate.vertices);
+    ReservePresent(faces_, estimate.faces);
+  }
+
+  // How many vertex and face lines samples spread over the text suggest, a little more rather than
+  // less (its vertices usually come first, its faces after them, so the start alone would say
+  // nothing about the faces).
+  Estimate EstimateLines(size_t begin, size_t end) {
     constexpr size_t kSamples = 16;
     constexpr size_t kSample = size_t{64} << 10;
     const size_t size = end - begin;
@@ -531,8 +668,8 @@ class Parser {
       sampled += sample.size();
     }
     const double scale = sampled == 0 ? 0.0 : 1.05 * double(size) / double(sampled);
-    ReservePresent(vertices_, static_cast<size_t>(double(vertexLines) * scale) + 16);
-    ReservePresent(faces_, static_cast<size_t>(double(faceLines) * scale) + 16);
+    return Estimate{static_cast<size_t>(double(vertexLines) * scale) + 16,
+                    static_cast<size_t>(double(faceLines) * scale) + 16};
   }
 
   // `pos`: how many bytes have been read.
@@ -821,6 +958,7 @@ class Parser {
       baseRuns_.push_back(BaseRun{static_cast<uint32_t>(faces_.size()), base});
     }
     if (relative && firstRelative_ < 0) firstRelative_ = static_cast<int64_t>(faces_.size());
+    if (faces_.size() == roomEnd_) MakeRoom();
     faces_.push_back(face);
     if (materialNamed_) {
       // Faces only ever join the last object, so the last kept face is that object's when it has any.
@@ -891,34 +1029,50 @@ class Parser {
     opened_.emplace_back();
   }
 
-  // Each object's points: the file vertices its faces use, in file order. Sorting is avoided where
-  // the used vertices are dense in their range, which is the common case and keeps big objects
-  // linear.
-  void CollectPoints(MeshObject& object, std::vector<uint32_t>& stamp, uint32_t objectStamp) {
-    int32_t lowest = std::numeric_limits<int32_t>::max(), highest = -1;
-    std::vector<int32_t>& points = object.pointVertex;
-    const Face* face = faces_.data() + object.firstFace;
-    for (uint32_t f = 0; f < object.faceCount; ++f, ++face) {
+  // Each object's points: the file vertices its faces use, in file order. `used` holds a bit per
+  // file vertex, all clear, and is left so. Where the used vertices are dense in their range, which
+  // is the common case and keeps big objects linear, they are read off the bits in order; elsewhere
+  // they are gathered and sorted. The list is made once, at its size.
+  void CollectPoints(MeshObject& object, std::vector<uint64_t>& used) {
+    const Face* const first = faces_.data() + object.firstFace;
+    const Face* const last = first + object.faceCount;
+    uint32_t lowest = std::numeric_limits<uint32_t>::max(), highest = 0;
+    size_t count = 0;
+    for (const Face* face = first; face != last; ++face) {
       for (uint32_t k = 0; k < face->corners; ++k) {
-        const int32_t vertex = face->vertex[k];
-        if (stamp[static_cast<size_t>(vertex)] == objectStamp) continue;
-        stamp[static_cast<size_t>(vertex)] = objectStamp;
-        points.push_back(vertex);
+        const auto vertex = static_cast<uint32_t>(face->vertex[k]);
+        uint64_t& word = used[vertex >> 6];
+        const uint64_t bit = uint64_t{1} << (vertex & 63);
+        if ((word & bit) != 0) continue;
+        word |= bit;
+        ++count;
         lowest = std::min(lowest, vertex);
         highest = std::max(highest, vertex);
       }
     }
-    if (points.empty()) return;
-    const size_t range = static_cast<size_t>(highest - lowest) + 1;
-    if (range <= 4 * points.size()) {
-      points.clear();
-      for (int32_t vertex = lowest; vertex <= highest; ++vertex) {
-        if (stamp[static_cast<size_t>(vertex)] == objectStamp) points.push_back(vertex);
+    if (count == 0) return;
+    std::vector<int32_t>& points = object.pointVertex;
+    ReservePresent(points, count);
+    if (size_t{highest - lowest} + 1 <= 4 * count) {
+      for (uint32_t w = lowest >> 6; w <= highest >> 6; ++w) {
+        for (uint64_t bits = used[w]; bits != 0; bits &= bits - 1) {
+          points.push_back(static_cast<int32_t>(w << 6 | static_cast<uint32_t>(std::countr_zero(bits))));
+        }
+        used[w] = 0;
       }
-    } else {
-      std::sort(points.begin(), points.end());
+      return;
     }
-    points.shrink_to_fit();
+    for (const Face* face = first; face != last; ++face) {
+      for (uint32_t k = 0; k < face->corners; ++k) {
+        const auto vertex = static_cast<uint32_t>(face->vertex[k]);
+        uint64_t& word = used[vertex >> 6];
+        const uint64_t bit = uint64_t{1} << (vertex & 63);
+        if ((word & bit) == 0) continue;
+        word &= ~bit;
+        points.push_back(static_cast<int32_t>(vertex));
+      }
+    }
+    std::sort(points.begin(), points.end());
   }
 
   bool Finish(MeshFile& out) {
@@ -931,7 +1085,7 @@ class Parser {
       }
     }
     MeshFile file;
-    std::vector<uint32_t> stamp(vertices_.size(), 0);
+    std::vector<uint64_t> used((vertices_.size() + 63) / 64, 0);
     for (size_t o = 0; o < objects_.size(); ++o) {
       if (opened_[o].left.corners != 0) {
         opened_[o].left.faceCount = opened_[o].faces;
@@ -939,7 +1093,7 @@ class Parser {
         file.leftObjects.push_back(std::move(opened_[o].left));
         continue;
       }
-      CollectPoints(objects_[o], stamp, static_cast<uint32_t>(o + 1));
+      CollectPoints(objects_[o], used);
       file.objects.push_back(std::move(objects_[o]));
     }
     // Relative indices mean what they do by the counts before their face; the writer needs those
@@ -972,7 +1126,7 @@ class Parser {
   int64_t counts_[kKinds] = {0, 0, 0};
   Highest highest_[kKinds];
   std::vector<Vector3> vertices_;
-  std::vector<Face> faces_;
+  FaceList faces_;
   // The counts before each face, one entry where they change: kept for every file, since only at
   // the end is it known whether any face needs them.
   std::vector<BaseRun> baseRuns_;
@@ -992,6 +1146,14 @@ class Parser {
   bool gaveUp_ = false;  // the second part met what it cannot read without the first, or was told to stop
   std::vector<Event> events_;
   int64_t firstFaceLine_ = 0;
+  // Where its faces were placed in the first thread's list, if they were (see Place).
+  const Face* placed_ = nullptr;
+  size_t placedCount_ = 0;
+  // Reading while a second thread places its parts in faces_'s room: faces_ may grow up to
+  // roomEnd_ before more room is taken (MakeRoom), a step at a time.
+  Parts* shared_ = nullptr;
+  size_t roomEnd_ = kNoLimit;
+  size_t roomStep_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
   std::atomic<size_t>* reached_ = nullptr;  // bytes the second thread has read
   size_t counted_ = 0;  // up to where this part's bytes were added to *reached_

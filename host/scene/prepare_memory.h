@@ -23,8 +23,8 @@ void MakeReady(void* begin, size_t bytes);
 
 // Reserves room for `count` elements that are about to be appended, and makes the room present.
 // Worth it only where most of that room will be filled.
-template <typename T>
-void ReservePresent(std::vector<T>& list, size_t count) {
+template <typename T, typename Allocator>
+void ReservePresent(std::vector<T, Allocator>& list, size_t count) {
   if (count <= list.capacity()) return;
   list.reserve(count);
   MakePresent(list.data() + list.size(), (list.capacity() - list.size()) * sizeof(T));

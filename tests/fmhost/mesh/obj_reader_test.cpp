@@ -507,6 +507,41 @@ TEST(ObjReader, ReadInTwoPartsItReadsAsInOne) {
   }
 }
 
+// Both threads put their faces in one list, reserved for as many faces as samples of the text
+// suggest: the first thread from the front, the second each part it read under the parts after it.
+// Here the samples miss the indented face lines, so the list is far too short: the first thread
+// runs out of room and goes on in a list of its own, and parts of the second thread no longer fit
+// (and those after such a part, which did, are moved out of the way). It reads as in one part all
+// the same. Points are the vertices an object uses, in file order, also where they are few and far
+// apart, and where objects share them.
+TEST(ObjReader, FacesBeyondTheEstimatedRoomReadAsInOnePart) {
+  std::string vertices, indented;
+  for (int i = 1; i <= 2000; ++i) vertices += "v " + std::to_string(i) + " 0 0\n";
+  for (int i = 0; i < 600; ++i) {
+    indented += "  f " + std::to_string(i + 1) + " " + std::to_string(i + 2) + " " +
+                std::to_string(i % 7 == 0 ? 1990 : i + 3) + "\n";
+  }
+  const std::string tail = "o far\nf 2000 1000 1\nf 1 1000 1999\no shared\nf 5 3 1\nf 3 2 4 5\n";
+  const std::string texts[] = {"o many\n" + indented + vertices + tail,
+                               vertices + "o many\n" + indented + tail};
+  for (size_t t = 0; t < std::size(texts); ++t) {
+    const std::string& text = texts[t];
+    MeshFile whole;
+    std::string error;
+    ASSERT_TRUE(ParseObj(text, "in.obj", "stem", whole, error)) << error;
+    ASSERT_EQ(whole.objects.size(), 3u);
+    EXPECT_EQ(whole.faces.size(), 604u);
+    EXPECT_EQ(whole.objects[1].pointVertex, (std::vector<int32_t>{0, 999, 1998, 1999}));
+    EXPECT_EQ(whole.objects[2].pointVertex, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    for (const size_t partBytes : {size_t{97}, size_t{500}, size_t{3000}}) {
+      SCOPED_TRACE("text " + std::to_string(t) + " in parts of " + std::to_string(partBytes));
+      MeshFile parts;
+      ASSERT_TRUE(ParseObj(text, "in.obj", "stem", parts, error, {}, partBytes)) << error;
+      EXPECT_EQ(Described(parts), Described(whole));
+    }
+  }
+}
+
 // Vertices and faces of the usual forms are read by a quicker way than the rest; they read as the
 // same statements do where that way cannot be taken. Here each statement ends in two blanks, or,
 // with the same offsets, in a blank and a comment, which only the general way reads.
