@@ -45,7 +45,7 @@ class SharedChunks {
         reserved_(other.reserved_) {}
   SharedChunks& operator=(const SharedChunks& other) {
     if (this != &other) {
-      maker_.reset();
+      StopMakers();
       chunks_ = other.chunks_;
       rule_ = other.rule_;
       size_ = other.size_;
@@ -101,7 +101,7 @@ class SharedChunks {
   // New records are copies of `fill`; dropped chunks are let go without being copied, and a shared
   // chunk that is cut short is copied only up to the new end.
   void resize(size_t count, const T& fill) {
-    maker_.reset();
+    StopMakers();
     if (count < size_) {
       chunks_.resize(ChunksFor(count));
       if (!chunks_.empty() && chunks_.back() != nullptr) {
@@ -127,7 +127,7 @@ class SharedChunks {
 
   // Lets go of every record and every reservation.
   void clear() {
-    maker_.reset();
+    StopMakers();
     std::vector<std::shared_ptr<Chunk>>().swap(chunks_);
     size_ = 0;
     reserved_ = 0;
@@ -168,13 +168,16 @@ class SharedChunks {
     void Ask(std::shared_ptr<const Rule> rule, size_t c, size_t size) {
       {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (making_ == c || madeFor_ == c) return;  // asked already
         asked_ = Order{std::move(rule), c, size};
       }
       changed_.notify_all();
     }
-    // Chunk `c` if it was asked for (waiting while it is made); null otherwise.
+    // Chunk `c` if it was asked for (waiting while it is made); null otherwise. An ask not yet
+    // started is taken back: the writer makes the chunk itself sooner than this thread would.
     std::shared_ptr<Chunk> Take(size_t c) {
       std::unique_lock<std::mutex> lock(mutex_);
+      if (asked_.chunk == c) asked_ = Order{};
       changed_.wait(lock, [&] { return making_ != c || stop_; });
       if (madeFor_ != c) return nullptr;
       madeFor_ = kNone;
@@ -224,11 +227,11 @@ class SharedChunks {
   Chunk& Own(size_t c) {
     std::shared_ptr<Chunk>& chunk = chunks_[c];
     if (chunk == nullptr) {
-      if (maker_ != nullptr) chunk = maker_->Take(c);
+      if (makers_[c % kMakers] != nullptr) chunk = makers_[c % kMakers]->Take(c);
       if (chunk == nullptr || chunk->size() != std::min(kChunkSize, size_ - c * kChunkSize)) {
         chunk = Make(*rule_, c, size_);
       }
-      AskAhead(c + 1);
+      for (size_t ahead = 1; ahead <= kMakers; ++ahead) AskAhead(c + ahead);
     } else if (chunk.use_count() > 1) {
       chunk = std::make_shared<Chunk>(*chunk);
     }
@@ -240,14 +243,15 @@ class SharedChunks {
   void AskAhead(size_t c) {
     constexpr size_t kMakerFrom = 4;
     if (c >= chunks_.size() || chunks_[c] != nullptr || chunks_.size() < kMakerFrom) return;
-    if (maker_ == nullptr) {
+    std::unique_ptr<Maker>& maker = makers_[c % kMakers];
+    if (maker == nullptr) {
       try {
-        maker_ = std::make_unique<Maker>();
+        maker = std::make_unique<Maker>();
       } catch (const std::system_error&) {
         return;  // then each chunk is made when it is written
       }
     }
-    maker_->Ask(rule_, c, size_);
+    maker->Ask(rule_, c, size_);
   }
 
   std::shared_ptr<Chunk> NewChunk() const {
@@ -261,7 +265,14 @@ class SharedChunks {
   std::shared_ptr<const Rule> rule_;
   size_t size_ = 0;
   size_t reserved_ = 0;  // how many records the appends are expected to reach
-  std::unique_ptr<Maker> maker_;  // last: stopped before the rest goes
+  void StopMakers() {
+    for (std::unique_ptr<Maker>& maker : makers_) maker.reset();
+  }
+
+  // Chunks are made this many ahead, each by a thread of its own (chunk c by makers_[c % kMakers]):
+  // making one costs more than writing into it, so with one thread the writer would wait for it.
+  static constexpr size_t kMakers = 2;
+  std::unique_ptr<Maker> makers_[kMakers];  // last: stopped before the rest goes
 };
 
 }  // namespace fm::host
