@@ -1,8 +1,8 @@
 #include "host/mesh/obj_reader.h"
 
 #include <algorithm>
-#include <bit>
 #include <atomic>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
