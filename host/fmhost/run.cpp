@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -212,14 +210,10 @@ int Run(const Options& options, Streams& streams) {
   mesh::OutputFile output;
   // The text before the first face starts the result whatever the command does. A result that
   // replaces a file, and so appears only complete, gets it written on a second thread while the
-  // result is traced, which leaves a core free (building the document and running the command
-  // keep both busy). Joined before `output` goes.
+  // document is built and the command runs (joined before `output` goes).
   size_t writtenAhead = 0;
   bool aheadFailed = false;
   std::string aheadError;
-  std::mutex aheadMutex;
-  std::condition_variable_any aheadMayStart;
-  bool commandDone = false;
   std::jthread ahead;
   using Clock = std::chrono::steady_clock;
   const auto Since = [](Clock::time_point start) {
@@ -255,14 +249,8 @@ int Run(const Options& options, Streams& streams) {
         mesh::UnchangedStart(input) >= kWriteAheadFrom) {
       const std::string_view start = inputFile.Text().substr(0, mesh::UnchangedStart(input));
       try {
-        ahead = std::jthread([&, start](std::stop_token stop) {
-          // It goes out file to file, so it need not stay resident meanwhile (where it cannot,
-          // what is copied is faulted in again).
-          inputFile.Release(0, start.size());
-          {
-            std::unique_lock<std::mutex> lock(aheadMutex);
-            if (!aheadMayStart.wait(lock, stop, [&] { return commandDone; })) return;
-          }
+        ahead = std::jthread([&, start] {
+          // In pieces, each handed back once written, so that the text does not stay resident.
           constexpr size_t kPiece = size_t{8} << 20;
           for (size_t at = 0; at < start.size() && !aheadFailed; at += kPiece) {
             aheadFailed = !output.AppendFromFile(inputFile.Descriptor(), at,
@@ -389,11 +377,6 @@ int Run(const Options& options, Streams& streams) {
       }
     }
 
-    {
-      std::lock_guard<std::mutex> lock(aheadMutex);
-      commandDone = true;
-    }
-    aheadMayStart.notify_all();
     if (!mesh::TraceFaces(input, objects, trace, error, handOver)) return Fail(streams, error);
     if (options.undoCheck &&
         !UndoCheck(document, objects, input, handOver, executedAtAll, error)) {
