@@ -11,7 +11,6 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <span>
 #include <system_error>
 #include <thread>
@@ -318,40 +317,19 @@ class Parser {
     withSecond_ = false;
     shared_ = nullptr;
     roomEnd_ = kNoLimit;
-    // Faces placed in this list move down to this thread's own as they are taken over, each to
-    // where it was or before, so that none is written over before it is moved. The room between
-    // is made present first. Other faces are copied in: where the room for those is there
-    // already, the back half of it is made ready on a second thread while the front half is
-    // copied into; nothing is written there, and the list does not move, until that is done.
-    size_t incoming = 0;
-    bool placedHere = false;
-    for (part = shared.front; part < parts; ++part) {
-      const Parser& second = *shared.read[part];
-      if (second.placed_ != nullptr && !shared.moved) {
-        placedHere = true;
-      } else {
-        incoming += second.PartFaces().size();
-      }
-    }
-    if (placedHere) {
+    // Faces the second thread placed in this list's room move down to this thread's own as they
+    // are taken over, each to where it was or before, so that none is written over before it is
+    // moved; others are copied in. The room they go to is made present first.
+    if (!shared.moved) {
       MakePresent(faces_.data() + faces_.size(), (shared.secondFrom - faces_.size()) * sizeof(Face));
-      incoming = 0;
-    }
-    const size_t readyFrom = faces_.size() + incoming / 2;
-    std::optional<PrepareInBackground> ready;
-    if (incoming > 0 && incoming <= faces_.capacity() - faces_.size()) {
-      ready.emplace(faces_.data() + readyFrom, (incoming - incoming / 2) * sizeof(Face));
     }
     for (part = shared.front; part < parts; ++part) {
       Parser& second = *shared.read[part];
       const bool takeOver = CanTakeOver(second);
-      if (!takeOver || second.placed_ == nullptr || shared.moved) {
+      if (!shared.moved && (!takeOver || second.placed_ == nullptr)) {
         // What is written here now may go where the parts after it were placed.
-        for (size_t after = part + 1; !shared.moved && after < parts; ++after) {
-          shared.read[after]->TakeBackPlaced();
-        }
+        for (size_t after = part + 1; after < parts; ++after) shared.read[after]->TakeBackPlaced();
       }
-      if (!takeOver || faces_.size() + second.PartFaces().size() > readyFrom) ready.reset();
       if (!takeOver) {
         if (!ReadPart(starts[part + 1])) return false;
       } else if (!TakeOver(second, shared.succeeded[part])) {
@@ -360,7 +338,6 @@ class Parser {
       pos_ = starts[part + 1];
       shared.read[part].reset();
     }
-    ready.reset();
     return Finish(out);
   }
 

@@ -9,8 +9,8 @@
 //
 // An array may also be made of records given by a rule (Generate): its chunks take no memory until
 // a write lands in one, which then holds the rule's records for its part. Where writes go from one
-// such chunk into the next, as a pass over the records does, the next one is made on a second
-// thread while the first is written (fresh memory costs more to fault in than writing it does).
+// such chunk into the next, as a pass over the records does, the next two are made on threads of
+// their own while the first is written (fresh memory costs more to fault in than writing it does).
 
 #include <algorithm>
 #include <condition_variable>
@@ -151,6 +151,7 @@ class SharedChunks {
   }
 
   // Makes one chunk of the rule at a time on a thread of its own, the one asked for last.
+  // Chunk c is asked of makers_[c % kMakers].
   class Maker {
    public:
     Maker() : thread_([this] { Run(); }) {}
@@ -254,6 +255,10 @@ class SharedChunks {
     maker->Ask(rule_, c, size_);
   }
 
+  void StopMakers() {
+    for (std::unique_ptr<Maker>& maker : makers_) maker.reset();
+  }
+
   std::shared_ptr<Chunk> NewChunk() const {
     auto chunk = std::make_shared<Chunk>();
     const size_t ahead = reserved_ > size_ ? reserved_ - size_ : 1;
@@ -265,10 +270,6 @@ class SharedChunks {
   std::shared_ptr<const Rule> rule_;
   size_t size_ = 0;
   size_t reserved_ = 0;  // how many records the appends are expected to reach
-  void StopMakers() {
-    for (std::unique_ptr<Maker>& maker : makers_) maker.reset();
-  }
-
   // Chunks are made this many ahead, each by a thread of its own (chunk c by makers_[c % kMakers]):
   // making one costs more than writing into it, so with one thread the writer would wait for it.
   static constexpr size_t kMakers = 2;
