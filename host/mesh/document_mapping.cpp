@@ -26,6 +26,12 @@ PolygonRecord LocalPolygon(const Face& face, const std::vector<int32_t>& local) 
   return PolygonRecord{at(0), at(1), at(2), at(3)};
 }
 
+// The same for an object whose points are the file's vertices from `base` on, in order.
+PolygonRecord ShiftedPolygon(const Face& face, int32_t base) {
+  return PolygonRecord{face.vertex[0] - base, face.vertex[1] - base, face.vertex[2] - base,
+                       face.vertex[3] - base};
+}
+
 UvwRecord Origins(uint32_t face, bool triangle) {
   const auto corner = [&](uint32_t k) { return CornerOrigin(face, k); };
   return UvwRecord{corner(0), corner(1), corner(2), corner(triangle ? 2 : 3)};
@@ -44,18 +50,23 @@ Vector3 CornerOrigin(uint32_t face, uint32_t corner) {
 std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& document) {
   std::vector<PolygonObject*> added;
   added.reserve(mesh.objects.size());
-  std::vector<int32_t> local(mesh.vertices.size(), 0);
+  std::vector<int32_t> local;  // made for the first object whose points are not a run
   for (const MeshObject& source : mesh.objects) {
     PolygonObject& object = document.AddPolygonObject(source.name);
     // Added while the object has no polygons, so that its records are appended once rather than
     // zero-filled first.
     UvwTag& uvw = object.AddUvwTag();
-    MapPoints(source, local);
     // Points ascend, so a run of the file's vertices is one whose ends are as far apart as its
-    // count says; an object whose points are all of them holds the file's list itself.
+    // count says; an object whose points are all of them holds the file's list itself. The points
+    // of a run are its vertices shifted, which needs no map.
     const std::vector<int32_t>& used = source.pointVertex;
     const bool aRun = !used.empty() && size_t(used.back() - used.front()) + 1 == used.size();
     const bool everyVertex = aRun && used.size() == mesh.vertices.size();
+    const int32_t base = aRun ? used.front() : 0;
+    if (!aRun) {
+      if (local.empty()) local.assign(mesh.vertices.size(), 0);
+      MapPoints(source, local);
+    }
     const auto CopyPoints = [&] {
       std::vector<fm::host::Vector3>& points = object.Points();
       ReservePresent(points, source.pointVertex.size());
@@ -81,7 +92,7 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     AppendInHalves(polygons, source.faceCount, [&](size_t begin, size_t end) {
       for (size_t k = begin; k < end; ++k) {
         const Face& face = mesh.faces[source.firstFace + k];
-        polygons.push_back(LocalPolygon(face, local));
+        polygons.push_back(aRun ? ShiftedPolygon(face, base) : LocalPolygon(face, local));
         triangle[k] = face.IsTriangle();
       }
     });
@@ -89,14 +100,9 @@ std::vector<PolygonObject*> AddMeshObjects(const MeshFile& mesh, Document& docum
     // with its vertex numbers shifted: an undo record can make the polygons again from the faces.
     if (aRun) {
       const Face* const faces = mesh.faces.data() + source.firstFace;
-      const int32_t base = used.front();
       object.SetPolygonsRule(std::make_shared<const SharedArray<PolygonRecord>::Rule>(
           [faces, base](size_t first, size_t count, PolygonRecord* out) {
-            for (size_t i = 0; i < count; ++i) {
-              const int32_t* vertex = faces[first + i].vertex;
-              out[i] = PolygonRecord{vertex[0] - base, vertex[1] - base, vertex[2] - base,
-                                     vertex[3] - base};
-            }
+            for (size_t i = 0; i < count; ++i) out[i] = ShiftedPolygon(faces[first + i], base);
           }));
     }
     // The tag names each polygon's face and corners by a rule, until the command writes them.
