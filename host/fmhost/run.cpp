@@ -19,6 +19,7 @@
 #include "host/fmhost/summary.h"
 #include "host/framework/console.h"
 #include "host/framework/framework.h"
+#include "host/framework/memory.h"
 #include "host/framework/strings.h"
 #include "host/loader/module_host.h"
 #include "host/mesh/document_mapping.h"
@@ -29,6 +30,7 @@
 #include "host/mesh/output_file.h"
 #include "host/mesh/printable.h"
 #include "host/mesh/triangle_order.h"
+#include "host/scene/records.h"
 #include "host/tables/environment.h"
 
 namespace fm::host::fmhost {
@@ -220,11 +222,25 @@ int Run(const Options& options, Streams& streams) {
     return std::chrono::duration<double>(Clock::now() - start).count();
   };
   RunSummary summary;
+  // A command's working space for an object is at most a copy of its polygons and a number for
+  // each (the merge keeps a link per polygon). In the host application that memory comes from what
+  // its allocator already holds; a headless run has touched none yet, and fresh memory costs more
+  // to fault in than the command takes to fill it. So a block of that size is made ready ahead,
+  // from the point in the reading where a core is free, and the command's first such request
+  // takes it.
+  struct DropReserveAtEnd {
+    ~DropReserveAtEnd() { DropReservedBlock(); }
+  } dropReserveAtEnd;
+  const auto WorkingSpaceFor = [](size_t polygons) {
+    return polygons * (sizeof(PolygonRecord) + sizeof(int32_t));
+  };
   if (!options.list) {
     const auto readStart = Clock::now();
     const std::string reading = "Reading " + FileName(options.input);
-    const bool read = mesh::ReadObjFile(options.input, inputFile, input, error,
-                                        [&](int percent) { screen.Progress(reading, percent); });
+    const bool read = mesh::ReadObjFile(
+        options.input, inputFile, input, error,
+        [&](int percent) { screen.Progress(reading, percent); },
+        [&](size_t faces) { ReserveClearedBlock(WorkingSpaceFor(faces)); });
     screen.Finish();
     summary.readSeconds = Since(readStart);
     if (!read) return Fail(streams, error);
@@ -271,6 +287,13 @@ int Run(const Options& options, Streams& streams) {
           MissingMaterialLibraries(input.materialLibraries, options.input, options.output);
       if (!materials.empty()) warnings.push_back(materials);
     }
+  }
+
+  if (!options.list) {
+    // The largest object's, as it turned out (the estimate of the reading may be far off).
+    uint32_t largest = 0;
+    for (const mesh::MeshObject& object : input.objects) largest = std::max(largest, object.faceCount);
+    ReserveClearedBlock(WorkingSpaceFor(largest));
   }
 
   mesh::FaceTrace trace;
@@ -365,6 +388,7 @@ int Run(const Options& options, Streams& streams) {
       const auto start = Clock::now();
       const std::optional<bool> executed = host.Execute(command->id, &document);
       summary.seconds = Since(start);
+      DropReservedBlock();
       screen.Finish();
       if (!executed.has_value()) {
         return Fail(streams, "command " + CommandLabel(*command) + " cannot be executed");

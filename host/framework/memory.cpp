@@ -1,8 +1,12 @@
 #include "host/framework/memory.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "host/scene/prepare_memory.h"
 
@@ -25,6 +29,52 @@ struct Heap {
   FaultSwitch fault;
 };
 
+// A cleared block made ready ahead, a step at a time, on a thread of its own; whoever takes it
+// before that thread is through makes the steps left ready alongside it.
+struct Reserve {
+  static constexpr size_t kStep = size_t{2} << 20;
+  std::mutex mutex;  // held while the reserve is made, taken or dropped
+  std::thread maker;
+  char* block = nullptr;
+  size_t size = 0;              // 0: none
+  std::atomic<size_t> next{0};  // the next step to make ready
+
+  // Steps lie between multiples of kStep, so that no page is split between two of them.
+  void MakeStepsReady() {
+    const auto begin = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t end = begin + size;
+    const uintptr_t base = begin / kStep * kStep;
+    for (size_t step = next.fetch_add(1); base + step * kStep < end; step = next.fetch_add(1)) {
+      const uintptr_t from = std::max(begin, base + step * kStep);
+      const uintptr_t to = std::min(end, base + (step + 1) * kStep);
+      MakeReady(reinterpret_cast<void*>(from), to - from);
+    }
+  }
+  // Once every step is ready, the block is the caller's.
+  char* Finish() {
+    MakeStepsReady();
+    if (maker.joinable()) maker.join();
+    char* taken = block;
+    block = nullptr;
+    size = 0;
+    return taken;
+  }
+  bool Suits(size_t bytes) const { return size != 0 && bytes <= size && bytes > size / 2; }
+};
+
+Reserve& TheReserve() {
+  static auto* reserve = new Reserve;  // never destroyed, as the heap
+  return *reserve;
+}
+
+// The reserved block where it suits a request of `size` bytes: no larger than it, and more than
+// half of it, so that a small request does not hold on to a large block. Null otherwise.
+void* TakeReserved(size_t size) {
+  Reserve& reserve = TheReserve();
+  std::lock_guard<std::mutex> lock(reserve.mutex);
+  return reserve.Suits(size) ? reserve.Finish() : nullptr;
+}
+
 Heap& TheHeap() {
   static auto* heap = new Heap;  // never destroyed: modules free blocks during static destruction
   return *heap;
@@ -35,11 +85,14 @@ Heap& TheHeap() {
 void* HostAllocClear(int64_t size, const char* file, int64_t line) {
   Heap& heap = TheHeap();
   if (size < 0 || heap.fault.Refuse()) return nullptr;
-  void* block = std::calloc(size == 0 ? 1 : static_cast<size_t>(size), 1);
-  if (block == nullptr) return nullptr;
-  // A large block is a module's working space, filled right away (the command copies a whole
-  // polygon array into it): it is made ready for that by two threads.
-  MakeReadyOnTwoThreads(block, static_cast<size_t>(size));
+  void* block = TakeReserved(static_cast<size_t>(size));
+  if (block == nullptr) {
+    block = std::calloc(size == 0 ? 1 : static_cast<size_t>(size), 1);
+    if (block == nullptr) return nullptr;
+    // A large block is a module's working space, filled right away (the command copies a whole
+    // polygon array into it): it is made ready for that by two threads.
+    MakeReadyOnTwoThreads(block, static_cast<size_t>(size));
+  }
   std::lock_guard<std::mutex> lock(heap.mutex);
   heap.blocks.emplace(block, Block{heap.serial++, size, file ? file : "", line});
   return block;
@@ -59,6 +112,39 @@ void HostFreeWithDestructor(void* object, void (*destructor)(void*)) {
   // Outside the lock: a destructor may free further blocks of its own.
   if (destructor != nullptr) destructor(object);
   std::free(object);
+}
+
+void ReserveClearedBlock(size_t size) {
+  Reserve& reserve = TheReserve();
+  std::lock_guard<std::mutex> lock(reserve.mutex);
+  if (reserve.Suits(size)) return;
+  std::free(reserve.Finish());
+  // Smaller blocks come from memory the allocator already holds.
+  constexpr size_t kReserveFrom = size_t{1} << 20;
+  if (size < kReserveFrom) return;
+  reserve.block = static_cast<char*>(std::calloc(size, 1));
+  if (reserve.block == nullptr) return;
+  reserve.size = size;
+  reserve.next.store(0);
+  try {
+    reserve.maker = std::thread([&reserve] { reserve.MakeStepsReady(); });
+  } catch (const std::system_error&) {
+    // Then whoever takes the block makes it ready.
+  }
+}
+
+void DropReservedBlock() {
+  Reserve& reserve = TheReserve();
+  std::lock_guard<std::mutex> lock(reserve.mutex);
+  // Steps not started are not made ready for nothing.
+  reserve.next.store(reserve.size / Reserve::kStep + 2);
+  std::free(reserve.Finish());
+}
+
+size_t ReservedBlockSize() {
+  Reserve& reserve = TheReserve();
+  std::lock_guard<std::mutex> lock(reserve.mutex);
+  return reserve.size;
 }
 
 int64_t LiveAllocationCount() {

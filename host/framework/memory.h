@@ -2,6 +2,7 @@
 // The host's allocator behind the system interface's AllocClear and FreeWithDestructorI. Every
 // live block carries the site that asked for it, so a leak names its source file and line.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,17 @@ struct AllocationRecord {
 // A zero-filled block of `size` bytes recorded with its site; null when `size` is negative or the
 // allocation fault switch refuses. A size of 0 gives a valid, distinct block.
 void* HostAllocClear(int64_t size, const char* file, int64_t line);
+
+// Starts making a cleared block of `size` bytes ready on a thread of its own, so that the next
+// HostAllocClear of at most `size` bytes and more than half of it costs no fresh memory at all: a
+// module's large working space is then ready while the host prepares the call that needs it. A
+// reserve made before replaces the one before it; the block stays reserved until it is taken or
+// dropped.
+void ReserveClearedBlock(size_t size);
+// Frees a reserved block no allocation took.
+void DropReservedBlock();
+// The size of the block reserved now; 0 when there is none.
+size_t ReservedBlockSize();
 
 // Runs `destructor` on `object`, then frees it. Null is ignored. A pointer that is not a live host
 // block is neither destructed nor freed; it is counted as a foreign free. A real host calls the

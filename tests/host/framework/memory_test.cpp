@@ -87,6 +87,69 @@ TEST_F(MemoryTest, SizesAtTheEdges) {
   HostFreeWithDestructor(other, nullptr);
 }
 
+// A block reserved ahead goes to the first cleared allocation it suits (no larger than the block,
+// more than half of it) and reads as zero, also where freed bytes were and when it is taken before
+// the thread making it ready is through. Others leave it reserved until it is dropped.
+TEST_F(MemoryTest, AReservedBlockGoesToTheRequestItSuits) {
+  constexpr size_t kMiB = size_t{1} << 20;
+  const auto AllZero = [](const unsigned char* block, size_t size) {
+    for (size_t i = 0; i < size; i += 509) {
+      if (block[i] != 0) return false;
+    }
+    return size == 0 || block[size - 1] == 0;
+  };
+  // Freed bytes that the reserve may be made of.
+  auto* dirty = static_cast<unsigned char*>(HostAllocClear(int64_t{40} << 20, nullptr, 0));
+  ASSERT_NE(dirty, nullptr);
+  std::fill(dirty, dirty + (size_t{40} << 20), static_cast<unsigned char>(0xAB));
+  HostFreeWithDestructor(dirty, nullptr);
+
+  ReserveClearedBlock(32 * kMiB);
+  EXPECT_EQ(ReservedBlockSize(), 32 * kMiB);
+  ReserveClearedBlock(20 * kMiB);  // it suits this size too, so it stays as it is
+  EXPECT_EQ(ReservedBlockSize(), 32 * kMiB);
+  for (const size_t size : {16 * kMiB, 32 * kMiB + 1, size_t{100}}) {
+    auto* other = static_cast<unsigned char*>(HostAllocClear(static_cast<int64_t>(size), nullptr, 0));
+    ASSERT_NE(other, nullptr);
+    EXPECT_TRUE(AllZero(other, size)) << size;
+    EXPECT_EQ(ReservedBlockSize(), 32 * kMiB) << size;
+    HostFreeWithDestructor(other, nullptr);
+  }
+  const size_t size = 32 * kMiB - 4093;
+  auto* taken = static_cast<unsigned char*>(HostAllocClear(static_cast<int64_t>(size), "a.cpp", 7));
+  ASSERT_NE(taken, nullptr);
+  EXPECT_EQ(ReservedBlockSize(), 0u);
+  EXPECT_TRUE(AllZero(taken, size));
+  const std::vector<AllocationRecord> records = LiveAllocations();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().block, taken);
+  EXPECT_EQ(records.back().size, static_cast<int64_t>(size));
+  std::fill(taken, taken + size, static_cast<unsigned char>(0xCD));
+  HostFreeWithDestructor(taken, nullptr);
+
+  // Taken at once, while it is being made ready, over the bytes just freed.
+  for (int round = 0; round < 3; ++round) {
+    ReserveClearedBlock(48 * kMiB);
+    auto* block = static_cast<unsigned char*>(HostAllocClear(int64_t{48} << 20, nullptr, 0));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(ReservedBlockSize(), 0u);
+    EXPECT_TRUE(AllZero(block, 48 * kMiB)) << round;
+    std::fill(block, block + 48 * kMiB, static_cast<unsigned char>(0xEF));
+    HostFreeWithDestructor(block, nullptr);
+  }
+
+  // A different size replaces the reserve; small ones are not reserved at all.
+  ReserveClearedBlock(4 * kMiB);
+  ReserveClearedBlock(12 * kMiB);
+  EXPECT_EQ(ReservedBlockSize(), 12 * kMiB);
+  ReserveClearedBlock(1000);
+  EXPECT_EQ(ReservedBlockSize(), 0u);
+  ReserveClearedBlock(12 * kMiB);
+  DropReservedBlock();
+  EXPECT_EQ(ReservedBlockSize(), 0u);
+  DropReservedBlock();
+}
+
 TEST_F(MemoryTest, FaultSwitchRefusesAllOrOnlyTheNth) {
   AllocationFault().Always();
   EXPECT_EQ(HostAllocClear(8, nullptr, 0), nullptr);
