@@ -290,9 +290,15 @@ int Run(const Options& options, Streams& streams) {
   }
 
   if (!options.list) {
-    // The largest object's, as it turned out (the estimate of the reading may be far off).
+    // For the largest object the command will walk, as it turned out (the reading's estimate
+    // counts the faces of all objects, and may be off).
     uint32_t largest = 0;
-    for (const mesh::MeshObject& object : input.objects) largest = std::max(largest, object.faceCount);
+    for (const mesh::MeshObject& object : input.objects) {
+      const bool selected = options.select.empty() || std::find(options.select.begin(),
+                                                                options.select.end(),
+                                                                object.name) != options.select.end();
+      if (selected) largest = std::max(largest, object.faceCount);
+    }
     ReserveClearedBlock(WorkingSpaceFor(largest));
   }
 

@@ -183,6 +183,26 @@ TEST_F(FmhostTest, EveryObjectIsProcessedUnlessSomeAreSelected) {
       << some.out;
 }
 
+// A file long enough to be read by two threads, whose large object has its working space made
+// ready during the reading: the command takes it where it walks that object, and it is let go
+// where only a small object is walked. Either way the result is the same as for a short file.
+TEST_F(FmhostTest, ALargeObjectsWorkingSpaceMadeAheadIsTakenOrLetGo) {
+  const QuadMesh torus = examples::Torus(400, 300), panel = examples::Panel(4, 3);
+  const std::string text =
+      examples::ObjText({{&panel, Form::kHalves}, {&torus, Form::kSideBySide}});
+  ASSERT_GE(text.size(), size_t{8} << 20);
+  const std::string input = Write("scene.obj", text);
+
+  const test::ProcessResult all = Fmhost({input, "-o", Path("all.obj"), "--undo-check"});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  ExpectFaces(Path("all.obj"), text,
+              examples::ObjText({{&panel, Form::kQuads}, {&torus, Form::kQuads}}));
+  const test::ProcessResult some = Fmhost({input, "--select", "panel", "-o", Path("some.obj")});
+  ASSERT_EQ(some.exitCode, 0) << some.err;
+  ExpectFaces(Path("some.obj"), text,
+              examples::ObjText({{&panel, Form::kQuads}, {&torus, Form::kSideBySide}}));
+}
+
 TEST_F(FmhostTest, JsonIsTheOnlyThingOnStandardOutput) {
   const QuadMesh torus = examples::Torus(8, 6);
   const std::string input = Write("t.obj", examples::TriangulatedObj(torus, examples::Split::kSideBySide));
