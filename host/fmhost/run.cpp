@@ -222,25 +222,11 @@ int Run(const Options& options, Streams& streams) {
     return std::chrono::duration<double>(Clock::now() - start).count();
   };
   RunSummary summary;
-  // A command's working space for an object is at most a copy of its polygons and a number for
-  // each (the merge keeps a link per polygon). In the host application that memory comes from what
-  // its allocator already holds; a headless run has touched none yet, and fresh memory costs more
-  // to fault in than the command takes to fill it. So a block of that size is made ready ahead,
-  // from the point in the reading where a core is free, and the command's first such request
-  // takes it.
-  struct DropReserveAtEnd {
-    ~DropReserveAtEnd() { DropReservedBlock(); }
-  } dropReserveAtEnd;
-  const auto WorkingSpaceFor = [](size_t polygons) {
-    return polygons * (sizeof(PolygonRecord) + sizeof(int32_t));
-  };
   if (!options.list) {
     const auto readStart = Clock::now();
     const std::string reading = "Reading " + FileName(options.input);
-    const bool read = mesh::ReadObjFile(
-        options.input, inputFile, input, error,
-        [&](int percent) { screen.Progress(reading, percent); },
-        [&](size_t faces) { ReserveClearedBlock(WorkingSpaceFor(faces)); });
+    const bool read = mesh::ReadObjFile(options.input, inputFile, input, error,
+                                        [&](int percent) { screen.Progress(reading, percent); });
     screen.Finish();
     summary.readSeconds = Since(readStart);
     if (!read) return Fail(streams, error);
@@ -266,7 +252,11 @@ int Run(const Options& options, Streams& streams) {
       const std::string_view start = inputFile.Text().substr(0, mesh::UnchangedStart(input));
       try {
         ahead = std::jthread([&, start] {
-          // In pieces, each handed back once written, so that the text does not stay resident.
+          // The system copies it from file to file, so its mapped pages are handed back before
+          // anything else: they would otherwise stay resident, beside the memory the document and
+          // the command take now. Where the system cannot copy it, it is read from the mapping
+          // again, in pieces, each handed back once written.
+          inputFile.Release(0, start.size());
           constexpr size_t kPiece = size_t{8} << 20;
           for (size_t at = 0; at < start.size() && !aheadFailed; at += kPiece) {
             aheadFailed = !output.AppendFromFile(inputFile.Descriptor(), at,
@@ -289,9 +279,16 @@ int Run(const Options& options, Streams& streams) {
     }
   }
 
+  // A command's working space for an object is at most a copy of its polygons and a number for
+  // each (the merge keeps a link per polygon). In the host application that memory comes from what
+  // its allocator already holds; a headless run has touched none yet, and fresh memory costs more
+  // to fault in than the command takes to fill it. So a block of that size, for the largest object
+  // the command will walk, is made ready while the document is built (which leaves a core idle at
+  // times), and the command's first such request takes it.
+  struct DropReserveAtEnd {
+    ~DropReserveAtEnd() { DropReservedBlock(); }
+  } dropReserveAtEnd;
   if (!options.list) {
-    // For the largest object the command will walk, as it turned out (the reading's estimate
-    // counts the faces of all objects, and may be off).
     uint32_t largest = 0;
     for (const mesh::MeshObject& object : input.objects) {
       const bool selected = options.select.empty() || std::find(options.select.begin(),
@@ -299,7 +296,7 @@ int Run(const Options& options, Streams& streams) {
                                                                 object.name) != options.select.end();
       if (selected) largest = std::max(largest, object.faceCount);
     }
-    ReserveClearedBlock(WorkingSpaceFor(largest));
+    ReserveClearedBlock(size_t{largest} * (sizeof(PolygonRecord) + sizeof(int32_t)));
   }
 
   mesh::FaceTrace trace;

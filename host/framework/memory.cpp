@@ -37,12 +37,13 @@ struct Reserve {
   std::thread maker;
   char* block = nullptr;
   size_t size = 0;              // 0: none
+  size_t ready = 0;             // the bytes from the start that are made ready
   std::atomic<size_t> next{0};  // the next step to make ready
 
   // Steps lie between multiples of kStep, so that no page is split between two of them.
   void MakeStepsReady() {
     const auto begin = reinterpret_cast<uintptr_t>(block);
-    const uintptr_t end = begin + size;
+    const uintptr_t end = begin + ready;
     const uintptr_t base = begin / kStep * kStep;
     for (size_t step = next.fetch_add(1); base + step * kStep < end; step = next.fetch_add(1)) {
       const uintptr_t from = std::max(begin, base + step * kStep);
@@ -56,7 +57,7 @@ struct Reserve {
     if (maker.joinable()) maker.join();
     char* taken = block;
     block = nullptr;
-    size = 0;
+    size = ready = 0;
     return taken;
   }
   bool Suits(size_t bytes) const { return size != 0 && bytes <= size && bytes > size / 2; }
@@ -122,9 +123,13 @@ void ReserveClearedBlock(size_t size) {
   // Smaller blocks come from memory the allocator already holds.
   constexpr size_t kReserveFrom = size_t{1} << 20;
   if (size < kReserveFrom) return;
-  reserve.block = static_cast<char*>(std::calloc(size, 1));
+  // A size that is an estimate may turn out a little short: an eighth more is room that costs
+  // nothing until it is written, so it is not made ready.
+  const size_t room = size + size / 8;
+  reserve.block = static_cast<char*>(std::calloc(room, 1));
   if (reserve.block == nullptr) return;
-  reserve.size = size;
+  reserve.size = room;
+  reserve.ready = size;
   reserve.next.store(0);
   try {
     reserve.maker = std::thread([&reserve] { reserve.MakeStepsReady(); });
@@ -137,7 +142,7 @@ void DropReservedBlock() {
   Reserve& reserve = TheReserve();
   std::lock_guard<std::mutex> lock(reserve.mutex);
   // Steps not started are not made ready for nothing.
-  reserve.next.store(reserve.size / Reserve::kStep + 2);
+  reserve.next.store(reserve.ready / Reserve::kStep + 2);
   std::free(reserve.Finish());
 }
 

@@ -23,14 +23,15 @@ struct AllocationRecord {
 void* HostAllocClear(int64_t size, const char* file, int64_t line);
 
 // Starts making a cleared block of `size` bytes ready on a thread of its own, so that the next
-// HostAllocClear of at most `size` bytes and more than half of it costs no fresh memory at all: a
-// module's large working space is then ready while the host prepares the call that needs it. A
-// reserve made before replaces the one before it; the block stays reserved until it is taken or
-// dropped.
+// HostAllocClear that the block suits costs no fresh memory at all: a module's large working space
+// is then ready while the host prepares the call that needs it. The block has room for an eighth
+// more than `size` (not made ready), since a size may be an estimate; it suits a request no larger
+// than that room and more than half of it. A reserve that suits `size` already stays; another is
+// replaced. The block stays reserved until it is taken or dropped.
 void ReserveClearedBlock(size_t size);
 // Frees a reserved block no allocation took.
 void DropReservedBlock();
-// The size of the block reserved now; 0 when there is none.
+// The room of the block reserved now; 0 when there is none.
 size_t ReservedBlockSize();
 
 // Runs `destructor` on `object`, then frees it. Null is ignored. A pointer that is not a live host

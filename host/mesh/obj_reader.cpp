@@ -228,8 +228,7 @@ class Parser {
 
   // `partBytes`: about how long the parts are that the text is read in (0: sixteen parts of a
   // long text, one part of a short one).
-  bool Run(MeshFile& out, size_t partBytes, const CoreFreeCallback& coreFree) {
-    coreFree_ = &coreFree;
+  bool Run(MeshFile& out, size_t partBytes) {
     if (ReadAll(out, partBytes)) return true;
     // A NUL byte anywhere is the one thing said about a text that is no text, whatever else
     // went wrong in it. Each part is looked through before it is read (ReadPart), so a reading
@@ -278,7 +277,6 @@ class Parser {
     Parts shared(parts);
     shared.front = 1;  // the first part is this thread's
     const Estimate whole = EstimateLines(0, text_.size());
-    shared.estimatedFaces = whole.faces;
     faces_.reserve(whole.faces);
     shared.room = faces_.data();
     shared.secondFrom = faces_.capacity();
@@ -368,7 +366,6 @@ class Parser {
     // The first thread ran out of room and went on in a list of its own; the room stays here.
     bool moved = false;
     FaceList movedList;
-    size_t estimatedFaces = 0;  // in the whole text
   };
 
   void ReadFromTheBack(Parts& shared, const std::vector<size_t>& starts) {
@@ -378,8 +375,7 @@ class Parser {
       size_t part = 0;
       {
         std::lock_guard<std::mutex> lock(shared.mutex);
-        if (shared.stop) return;
-        if (shared.back <= shared.front) break;
+        if (shared.stop || shared.back <= shared.front) return;
         part = --shared.back;
       }
       auto second = std::make_unique<Parser>(text_, displayName_, defaultObjectName_, quiet);
@@ -401,9 +397,6 @@ class Parser {
       shared.succeeded[part] = read;
       shared.read[part] = std::move(second);
     }
-    // Only the first thread's parts are left, and what it does once they are read: this core is
-    // free for the rest of the reading.
-    if (*coreFree_) (*coreFree_)(shared.estimatedFaces);
   }
 
   // Copies a part's faces into the room under the faces of the parts after it, where they fit
@@ -1102,7 +1095,6 @@ class Parser {
   }
 
   std::string_view text_;
-  const CoreFreeCallback* coreFree_ = nullptr;  // set on the first thread's reader only
   std::string_view displayName_;
   std::string_view defaultObjectName_;
   const ProgressCallback& progress_;
@@ -1187,10 +1179,9 @@ size_t StatementEnd(std::string_view text, size_t offset) {
 
 bool ParseObj(std::string_view text, std::string_view displayName,
               std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress, size_t partBytes,
-              const CoreFreeCallback& coreFree) {
+              const ProgressCallback& progress, size_t partBytes) {
   Parser parser(text, displayName, defaultObjectName, progress);
-  if (!parser.Run(out, partBytes, coreFree)) {
+  if (!parser.Run(out, partBytes)) {
     error = parser.error();
     return false;
   }
@@ -1198,11 +1189,11 @@ bool ParseObj(std::string_view text, std::string_view displayName,
 }
 
 bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
-                 const ProgressCallback& progress, const CoreFreeCallback& coreFree) {
+                 const ProgressCallback& progress) {
   if (!file.Open(path, error)) return false;
   const std::string stem = std::filesystem::path(path).stem().string();
   return ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out, error,
-                  progress, 0, coreFree);
+                  progress);
 }
 
 }  // namespace fm::host::mesh

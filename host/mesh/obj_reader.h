@@ -20,7 +20,6 @@
 // linear in the size of the text, whatever its shape.
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,11 +32,6 @@
 
 namespace fm::host::mesh {
 
-// Called on the second reading thread once it has read all it can, with how many faces the whole
-// text is estimated to hold; the first thread may still be reading for a while. Work started here
-// uses a core the reading no longer needs. It must return quickly: the reading waits for it.
-using CoreFreeCallback = std::function<void(size_t estimatedFaces)>;
-
 // `displayName` prefixes error messages. Returns false and sets `error` on bad input; `out` is only
 // written on success. `progress`, when given, hears how much of the text has been read. A long
 // text is read in parts of about `partBytes` (0: sixteen parts of a text of 8 MB or more, else
@@ -45,13 +39,12 @@ using CoreFreeCallback = std::function<void(size_t estimatedFaces)>;
 // the result, and the first error, are those of one reading from the start.
 bool ParseObj(std::string_view text, std::string_view displayName,
               std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress = {}, size_t partBytes = 0,
-              const CoreFreeCallback& coreFree = {});
+              const ProgressCallback& progress = {}, size_t partBytes = 0);
 
 // Opens the file at `path` into `file` and reads it; objects before any `o` line are named after
 // the file's stem. A missing, unreadable or non-regular file is an error naming the path.
 bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
-                 const ProgressCallback& progress = {}, const CoreFreeCallback& coreFree = {});
+                 const ProgressCallback& progress = {});
 
 // Where the line that starts at `pos` ends: at its LF (also that of a CR LF), at a CR not followed
 // by LF, or at the end of the text.

@@ -183,9 +183,9 @@ TEST_F(FmhostTest, EveryObjectIsProcessedUnlessSomeAreSelected) {
       << some.out;
 }
 
-// A file long enough to be read by two threads, whose large object has its working space made
-// ready during the reading: the command takes it where it walks that object, and it is let go
-// where only a small object is walked. Either way the result is the same as for a short file.
+// A file long enough to be read by two threads (and its start written ahead), whose large object
+// has its working space made ready while the document is built: the command takes it where it
+// walks that object after a small one. Where only the small object is walked, none is made.
 TEST_F(FmhostTest, ALargeObjectsWorkingSpaceMadeAheadIsTakenOrLetGo) {
   const QuadMesh torus = examples::Torus(400, 300), panel = examples::Panel(4, 3);
   const std::string text =

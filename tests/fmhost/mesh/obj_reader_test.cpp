@@ -507,41 +507,6 @@ TEST(ObjReader, ReadInTwoPartsItReadsAsInOne) {
   }
 }
 
-// Work waiting for a free core is started once, on the second thread, as soon as it has read all it
-// can, and told about how many faces the text holds; a text read in one part starts none.
-TEST(ObjReader, TheSecondThreadSaysOnceWhenItsCoreIsFree) {
-  std::string text;
-  for (int i = 1; i <= 3000; ++i) text += "v " + std::to_string(i) + " 0 0\n";
-  for (int i = 1; i <= 2000; ++i) {
-    text += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
-  }
-  MeshFile whole;
-  std::string error;
-  ASSERT_TRUE(ParseObj(text, "in.obj", "stem", whole, error)) << error;
-  for (const size_t partBytes : {size_t{0}, size_t{997}, size_t{20000}}) {
-    SCOPED_TRACE(partBytes);
-    int calls = 0;
-    size_t estimate = 0;
-    std::thread::id where;
-    const CoreFreeCallback coreFree = [&](size_t faces) {
-      ++calls;
-      estimate = faces;
-      where = std::this_thread::get_id();
-    };
-    MeshFile parts;
-    ASSERT_TRUE(ParseObj(text, "in.obj", "stem", parts, error, {}, partBytes, coreFree)) << error;
-    EXPECT_EQ(Described(parts), Described(whole));
-    if (partBytes == 0) {  // a short text is read in one part
-      EXPECT_EQ(calls, 0);
-      continue;
-    }
-    EXPECT_EQ(calls, 1);
-    EXPECT_NE(where, std::this_thread::get_id());
-    EXPECT_GE(estimate, 1600u);
-    EXPECT_LE(estimate, 2600u);
-  }
-}
-
 // Both threads put their faces in one list, reserved for as many faces as samples of the text
 // suggest: the first thread from the front, the second each part it read under the parts after it.
 // Here the samples miss the indented face lines, so the list is far too short: the first thread
