@@ -222,6 +222,11 @@ int Run(const Options& options, Streams& streams) {
     return std::chrono::duration<double>(Clock::now() - start).count();
   };
   RunSummary summary;
+  // Whether the command walks the object of that name (every object, unless some are chosen).
+  const auto Selected = [&](const std::string& name) {
+    return options.select.empty() ||
+           std::find(options.select.begin(), options.select.end(), name) != options.select.end();
+  };
   if (!options.list) {
     const auto readStart = Clock::now();
     const std::string reading = "Reading " + FileName(options.input);
@@ -291,10 +296,7 @@ int Run(const Options& options, Streams& streams) {
   if (!options.list) {
     uint32_t largest = 0;
     for (const mesh::MeshObject& object : input.objects) {
-      const bool selected = options.select.empty() || std::find(options.select.begin(),
-                                                                options.select.end(),
-                                                                object.name) != options.select.end();
-      if (selected) largest = std::max(largest, object.faceCount);
+      if (Selected(object.name)) largest = std::max(largest, object.faceCount);
     }
     ReserveClearedBlock(size_t{largest} * (sizeof(PolygonRecord) + sizeof(int32_t)));
   }
@@ -332,8 +334,7 @@ int Run(const Options& options, Streams& streams) {
     mesh::HandOverOrders handOver(objects.size());
     for (size_t o = 0; o < objects.size(); ++o) {
       PolygonObject* object = objects[o];
-      bool selected = options.select.empty();
-      for (const std::string& name : options.select) selected = selected || object->Name() == name;
+      const bool selected = Selected(object->Name());
       object->SetSelected(selected);
       // The command prints each name as it reads it back from the host: a name that is not UTF-8
       // comes back re-encoded, byte by byte.

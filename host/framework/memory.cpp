@@ -68,8 +68,8 @@ Reserve& TheReserve() {
   return *reserve;
 }
 
-// The reserved block where it suits a request of `size` bytes: no larger than it, and more than
-// half of it, so that a small request does not hold on to a large block. Null otherwise.
+// The reserved block where it suits a request of `size` bytes: no larger than its room, and more
+// than half of it, so that a small request does not hold on to a large block. Null otherwise.
 void* TakeReserved(size_t size) {
   Reserve& reserve = TheReserve();
   std::lock_guard<std::mutex> lock(reserve.mutex);
