@@ -128,7 +128,6 @@ void ReserveClearedBlock(size_t size) {
   const size_t room = size + size / 8;
   reserve.block = static_cast<char*>(std::calloc(room, 1));
   if (reserve.block == nullptr) return;
-  PreferLargePages(reserve.block, size);
   reserve.size = room;
   reserve.ready = size;
   reserve.next.store(0);

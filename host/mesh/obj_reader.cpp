@@ -278,8 +278,6 @@ class Parser {
     shared.front = 1;  // the first part is this thread's
     const Estimate whole = EstimateLines(0, text_.size());
     faces_.reserve(whole.faces);
-    // Made present a step at a time by both threads, from both ends.
-    PreferLargePages(faces_.data(), faces_.capacity() * sizeof(Face));
     shared.room = faces_.data();
     shared.secondFrom = faces_.capacity();
     withSecond_ = true;

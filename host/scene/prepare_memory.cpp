@@ -38,24 +38,10 @@ PageRange WholePages(void* begin, size_t bytes) {
   return range;
 }
 
-// Fails harmlessly where the system has no large pages, or keeps them for itself: the range then
-// comes in 4 KiB pages as before.
-void AdviseLargePages(PageRange range) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
-  const uintptr_t first = (range.first + kLarge - 1) / kLarge * kLarge;
-  const uintptr_t end = range.end / kLarge * kLarge;
-  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-  (void)range;
-#endif
-}
-
 void Populate(PageRange range) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
   // Fails harmlessly on a system that does not know it: the pages come as they are written.
   if (!range.Empty()) {
-    AdviseLargePages(range);
     madvise(reinterpret_cast<void*>(range.first), range.end - range.first, MADV_POPULATE_WRITE);
   }
 #else
@@ -76,8 +62,6 @@ void PopulateAndRead(PageRange range) {
 
 }  // namespace
 
-void PreferLargePages(void* begin, size_t bytes) { AdviseLargePages(WholePages(begin, bytes)); }
-
 void MakePresent(void* begin, size_t bytes) { Populate(WholePages(begin, bytes)); }
 
 void MakeReady(void* begin, size_t bytes) { PopulateAndRead(WholePages(begin, bytes)); }
@@ -93,7 +77,6 @@ PrepareInBackground::PrepareInBackground(void* begin, size_t bytes) {
 
 void MakeReadyOnTwoThreads(void* begin, size_t bytes) {
   if (begin == nullptr) return;
-  PreferLargePages(begin, bytes);
   const size_t half = bytes / 2;
   PrepareInBackground back(static_cast<char*>(begin) + half, bytes - half);
   MakeReady(begin, half);

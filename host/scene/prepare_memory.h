@@ -8,24 +8,12 @@
 // where it is about to be filled, and where a second thread has nothing else to do, that thread
 // also reads it once, so that the thread filling it later pays neither. Only on Linux 5.14 and
 // later, and for ranges of 1 MB or more; elsewhere the pages come as they are written.
-//
-// The whole 2 MB stretches of such a range are asked to come as large pages: then the system and
-// the hypervisor map 2 MB at a time, and the two costs above all but vanish (a 2 MB page is cleared
-// at 0.2-0.5 us per 4 KiB when the system freed memory a moment ago, at 3-6 us when it has to take
-// memory back from the hypervisor, against the 6-12 us of every 4 KiB page either way). Only the
-// pages of a range are advised, so memory that is never touched is never taken: a list reserved
-// for an estimate costs what it holds, rounded up to 2 MB.
 
 #include <cstddef>
 #include <thread>
 #include <vector>
 
 namespace fm::host {
-
-// Asks that the 2 MB stretches of `begin` .. `begin + bytes` be made of large pages when they are
-// first touched. MakePresent and MakeReady do so for their own range; a block that is made present
-// a piece at a time is advised as a whole first, since a piece may hold no whole 2 MB stretch.
-void PreferLargePages(void* begin, size_t bytes);
 
 // Makes the whole pages of `begin` .. `begin + bytes` present now, on this thread.
 void MakePresent(void* begin, size_t bytes);

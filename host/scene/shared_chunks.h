@@ -31,10 +31,8 @@ template <typename T>
 class SharedChunks {
  public:
   // Records per chunk: large enough that the chunk table is small next to the records, small
-  // enough that a write into a shared array copies little it does not change. A chunk of 16-byte
-  // records (the UVW tag's) is 2 MB, and lies on a 2 MB boundary, so that it can be one large page
-  // (see prepare_memory.h).
-  static constexpr size_t kChunkShift = 17;
+  // enough that a write into a shared array copies little it does not change.
+  static constexpr size_t kChunkShift = 16;
   static constexpr size_t kChunkSize = size_t{1} << kChunkShift;
 
   // Fills `out` with the `count` records the rule gives from index `first` on.
@@ -137,31 +135,7 @@ class SharedChunks {
   }
 
  private:
-  // Chunks of 2 MB or more start on a 2 MB boundary.
-  template <typename U>
-  struct ChunkAllocator {
-    using value_type = U;
-    static constexpr size_t kLarge = size_t{2} << 20;
-    ChunkAllocator() = default;
-    template <typename V>
-    ChunkAllocator(const ChunkAllocator<V>&) noexcept {}
-    U* allocate(size_t n) {
-      if (n * sizeof(U) < kLarge) return static_cast<U*>(::operator new(n * sizeof(U)));
-      return static_cast<U*>(::operator new(n * sizeof(U), std::align_val_t{kLarge}));
-    }
-    void deallocate(U* p, size_t n) noexcept {
-      if (n * sizeof(U) < kLarge) {
-        ::operator delete(p);
-      } else {
-        ::operator delete(p, std::align_val_t{kLarge});
-      }
-    }
-    template <typename V>
-    bool operator==(const ChunkAllocator<V>&) const noexcept {
-      return true;
-    }
-  };
-  using Chunk = std::vector<T, ChunkAllocator<T>>;
+  using Chunk = std::vector<T>;
 
   static size_t ChunksFor(size_t count) { return (count + kChunkSize - 1) / kChunkSize; }
 

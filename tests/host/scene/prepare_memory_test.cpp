@@ -5,11 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 namespace fm::host {
 namespace {
 
@@ -72,46 +67,6 @@ TEST(PrepareMemoryTest, MemoryPreparedInTheBackgroundKeepsItsBytes) {
   for (size_t i = 0; i < n / 2; ++i) expected[i] ^= 1;
   EXPECT_EQ(list, expected);
 }
-
-#if defined(__linux__)
-TEST(PrepareMemoryTest, LargePagesAreTakenOnlyWhereTheMemoryIsTouched) {
-  // The reader's face list is reserved for an estimate, advised as a whole and made present a
-  // piece at a time as it fills: what it never reaches must not be taken, whether or not the
-  // system gives large pages.
-  constexpr size_t kMB = size_t{1} << 20;
-  const size_t bytes = 64 * kMB;
-  void* map = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(map, MAP_FAILED);
-  char* block = static_cast<char*>(map);
-  PreferLargePages(block + 100, bytes - 200);
-  MakePresent(block + 20 * kMB + 5, 3 * kMB);
-  MakeReady(block + 40 * kMB, 2 * kMB + 1);
-  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  std::vector<unsigned char> resident(bytes / page);
-  ASSERT_EQ(mincore(block, bytes, resident.data()), 0);
-  // A touched range may take the rest of the 2 MB stretches it lies in, and no more.
-  const auto Near = [&](size_t at, size_t from, size_t to) {
-    return at + 2 * kMB > from && at < to + 2 * kMB;
-  };
-  for (size_t p = 0; p < resident.size(); ++p) {
-    const size_t at = p * page;
-    const bool touched = (at >= 20 * kMB + page && at + page <= 23 * kMB) ||
-                         (at >= 40 * kMB && at + page <= 42 * kMB);
-    if (touched) {
-      EXPECT_TRUE(resident[p] & 1) << "page at " << at << " was not made present";
-    }
-    if (!Near(at, 20 * kMB, 23 * kMB) && !Near(at, 40 * kMB, 42 * kMB)) {
-      EXPECT_FALSE(resident[p] & 1) << "page at " << at << " was taken, far from any touched range";
-    }
-  }
-  // Its bytes read as zero and keep what is written, large pages or not.
-  for (size_t at = 0; at < bytes; at += page / 2) ASSERT_EQ(block[at], 0) << at;
-  block[21 * kMB] = 7;
-  block[63 * kMB] = 9;
-  EXPECT_EQ(block[21 * kMB] + block[63 * kMB], 16);
-  munmap(map, bytes);
-}
-#endif
 
 }  // namespace
 }  // namespace fm::host
