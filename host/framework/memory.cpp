@@ -60,6 +60,11 @@ struct Reserve {
     size = ready = 0;
     return taken;
   }
+  // Frees a block no one took; steps not started are not made ready for nothing.
+  void Drop() {
+    next.store(ready / kStep + 2);
+    std::free(Finish());
+  }
   bool Suits(size_t bytes) const { return size != 0 && bytes <= size && bytes > size / 2; }
 };
 
@@ -119,7 +124,7 @@ void ReserveClearedBlock(size_t size) {
   Reserve& reserve = TheReserve();
   std::lock_guard<std::mutex> lock(reserve.mutex);
   if (reserve.Suits(size)) return;
-  std::free(reserve.Finish());
+  reserve.Drop();
   // Smaller blocks come from memory the allocator already holds.
   constexpr size_t kReserveFrom = size_t{1} << 20;
   if (size < kReserveFrom) return;
@@ -141,9 +146,7 @@ void ReserveClearedBlock(size_t size) {
 void DropReservedBlock() {
   Reserve& reserve = TheReserve();
   std::lock_guard<std::mutex> lock(reserve.mutex);
-  // Steps not started are not made ready for nothing.
-  reserve.next.store(reserve.ready / Reserve::kStep + 2);
-  std::free(reserve.Finish());
+  reserve.Drop();
 }
 
 size_t ReservedBlockSize() {

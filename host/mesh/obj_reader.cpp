@@ -628,7 +628,7 @@ class Parser {
   Estimate EstimateLines(size_t begin, size_t end) {
     // Many small samples rather than a few large ones: where the vertex lines end and the face
     // lines begin is known only to within the samples' spacing. Sixteen samples put the faces of a
-    // 20-million-triangle torus 5 % short, more than the margin below.
+    // 20-million-triangle torus so far short that the list was too small even with the margin below.
     constexpr size_t kSamples = 64;
     constexpr size_t kSample = size_t{16} << 10;
     const size_t size = end - begin;
