@@ -39,6 +39,40 @@ constexpr size_t kNoLimit = std::numeric_limits<size_t>::max();
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
+// LineEnd, or with `kNul` the first NUL byte where one comes before the line's end (`nul` says
+// which): the reader looks for both in one pass over its text rather than two.
+template <bool kNul>
+size_t ScanLine(std::string_view text, size_t pos, bool& nul) {
+  // The first LF or CR ends the line; a CR followed by an LF ends it at the LF. Lines are short,
+  // so the bytes are looked at sixteen at a time in place rather than handed to a search.
+  const char* const data = text.data();
+  const size_t size = text.size();
+  size_t at = pos;
+  const auto Stops = [](char c) { return c == '\n' || c == '\r' || (kNul && c == '\0'); };
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; at + 16 <= size; at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    __m128i stops = _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr));
+    if constexpr (kNul) stops = _mm_or_si128(stops, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+    const int found = _mm_movemask_epi8(stops);
+    if (found != 0) {
+      at += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(found)));
+      break;
+    }
+  }
+#endif
+  while (at < size && !Stops(data[at])) ++at;
+  nul = kNul && at < size && data[at] == '\0';
+  if (at < size && data[at] == '\r' && at + 1 < size && data[at + 1] == '\n') ++at;
+  return at;
+}
+
+size_t LineEndOrNul(std::string_view text, size_t pos, bool& nul) {
+  return ScanLine<true>(text, pos, nul);
+}
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
@@ -231,8 +265,8 @@ class Parser {
   bool Run(MeshFile& out, size_t partBytes) {
     if (ReadAll(out, partBytes)) return true;
     // A NUL byte anywhere is the one thing said about a text that is no text, whatever else
-    // went wrong in it. Each part is looked through before it is read (ReadPart), so a reading
-    // that succeeded met none.
+    // went wrong in it. Every line is looked through as it is read (ReadPart), so a reading that
+    // succeeded met none.
     const void* nul = text_.empty() ? nullptr : std::memchr(text_.data(), '\0', text_.size());
     if (nul != nullptr) {
       const size_t at = static_cast<size_t>(static_cast<const char*>(nul) - text_.data());
@@ -461,18 +495,19 @@ class Parser {
     placed_ = nullptr;
   }
 
-  // Reads the statements from pos_ up to `end`, a line start. A part with a NUL byte is not read
-  // (Run says where the text's first one is).
+  // Reads the statements from pos_ up to `end`, a line start. Reading stops, false, at a line with
+  // a NUL byte, before its statement (Run says where the text's first one is).
   bool ReadPart(size_t end) {
-    if (pos_ < end && std::memchr(text_.data() + pos_, '\0', end - pos_) != nullptr) return false;
     std::string joined;
+    bool nul = false;
     while (pos_ < end) {
       if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
         gaveUp_ = true;
         return false;
       }
       const size_t start = pos_;
-      size_t lineEnd = LineEnd(text_, pos_);
+      size_t lineEnd = LineEndOrNul(text_, pos_, nul);
+      if (nul) return false;
       std::string_view line = text_.substr(pos_, lineEnd - pos_);
       pos_ = lineEnd + 1;
       const int64_t statementLine = ++lines_;
@@ -484,7 +519,8 @@ class Parser {
           joined.append(Continues(piece) ? piece.substr(0, piece.size() - 1) : piece);
           if (!more) break;
           joined.push_back(' ');
-          lineEnd = LineEnd(text_, pos_);
+          lineEnd = LineEndOrNul(text_, pos_, nul);
+          if (nul) return false;
           line = text_.substr(pos_, lineEnd - pos_);
           pos_ = lineEnd + 1;
           ++lines_;
@@ -1149,27 +1185,8 @@ class Parser {
 }  // namespace
 
 size_t LineEnd(std::string_view text, size_t pos) {
-  // The first LF or CR ends the line; a CR followed by an LF ends it at the LF. Lines are short,
-  // so the bytes are looked at sixteen at a time in place rather than handed to a search.
-  const char* const data = text.data();
-  const size_t size = text.size();
-  size_t at = pos;
-#if defined(__SSE2__)
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  for (; at + 16 <= size; at += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-    const int found = _mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
-    if (found != 0) {
-      at += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(found)));
-      break;
-    }
-  }
-#endif
-  while (at < size && data[at] != '\n' && data[at] != '\r') ++at;
-  if (at < size && data[at] == '\r' && at + 1 < size && data[at + 1] == '\n') ++at;
-  return at;
+  bool unused = false;
+  return ScanLine<false>(text, pos, unused);
 }
 
 size_t StatementEnd(std::string_view text, size_t offset) {
