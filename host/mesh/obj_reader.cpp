@@ -30,7 +30,7 @@ constexpr int64_t kMaxCount = std::numeric_limits<int32_t>::max();
 
 // Texts at least this long are read in kParts parts, by two threads at once.
 constexpr size_t kPartsFrom = size_t{8} << 20;
-constexpr size_t kParts = 16;
+constexpr size_t kParts = 32;
 // How far a line is looked for that ends no continued statement, where a part is to start.
 constexpr size_t kSplitSearch = size_t{1} << 20;
 // How often the second thread tells how far it has come, in bytes.
@@ -295,7 +295,7 @@ class Parser {
     starts.push_back(text_.size());
     const size_t parts = starts.size() - 1;
     if (parts == 1) {
-      ReserveForEstimate(0, text_.size());
+      ReserveForEstimate(0, text_.size(), kWholeSamples);
       return ReadPart(text_.size()) && Finish(out);
     }
 
@@ -310,7 +310,7 @@ class Parser {
     // Where they meet, the second thread's faces are already about where they belong.
     Parts shared(parts);
     shared.front = 1;  // the first part is this thread's
-    const Estimate whole = EstimateLines(0, text_.size());
+    const Estimate whole = EstimateLines(0, text_.size(), kWholeSamples);
     faces_.reserve(whole.faces);
     shared.room = faces_.data();
     shared.secondFrom = faces_.capacity();
@@ -423,7 +423,7 @@ class Parser {
       second->counted_ = starts[part];
       second->faces_ = std::move(spare);
       second->faces_.clear();
-      second->ReserveForEstimate(starts[part], starts[part + 1]);
+      second->ReserveForEstimate(starts[part], starts[part + 1], kPartSamples);
       const bool read = second->ReadPart(starts[part + 1]);
       if (Face* at = read ? Place(shared, second->faces_) : nullptr; at != nullptr) {
         second->placed_ = at;
@@ -649,11 +649,18 @@ class Parser {
     size_t vertices = 0;
     size_t faces = 0;
   };
+  // Samples of a whole text: many small ones rather than a few large ones, since where the vertex
+  // lines end and the face lines begin is known only to within their spacing (sixteen put the faces
+  // of a 20-million-triangle torus so far short that the list was too small even with the margin).
+  static constexpr size_t kWholeSamples = 64;
+  // Samples of a part the second thread reads: they only size a list that is kept for the parts
+  // after it and grows where it must, and each is read twice.
+  static constexpr size_t kPartSamples = 8;
 
-  // Reserves the vertex and face lists for what samples spread over the text suggest, so that a
-  // large file is not copied over and over as they grow.
-  void ReserveForEstimate(size_t begin, size_t end) {
-    const Estimate estimate = EstimateLines(begin, end);
+  // Reserves the vertex and face lists for what `samples` samples spread over the text suggest, so
+  // that a large file is not copied over and over as they grow.
+  void ReserveForEstimate(size_t begin, size_t end, size_t samples) {
+    const Estimate estimate = EstimateLines(begin, end, samples);
     ReservePresent(vertices_, estimate.vertices);
     ReservePresent(faces_, estimate.faces);
   }
@@ -661,14 +668,10 @@ class Parser {
   // How many vertex and face lines samples spread over the text suggest, a little more rather than
   // less (its vertices usually come first, its faces after them, so the start alone would say
   // nothing about the faces).
-  Estimate EstimateLines(size_t begin, size_t end) {
-    // Many small samples rather than a few large ones: where the vertex lines end and the face
-    // lines begin is known only to within the samples' spacing. Sixteen samples put the faces of a
-    // 20-million-triangle torus so far short that the list was too small even with the margin below.
-    constexpr size_t kSamples = 64;
+  Estimate EstimateLines(size_t begin, size_t end, size_t samples) {
     constexpr size_t kSample = size_t{16} << 10;
     const size_t size = end - begin;
-    const size_t step = size <= kSamples * kSample ? size : size / kSamples;
+    const size_t step = size <= samples * kSample ? size : size / samples;
     size_t vertexLines = 0, faceLines = 0, sampled = 0;
     for (size_t from = begin; from < end; from += step) {
       std::string_view sample = text_.substr(from, step == size ? step : kSample);
