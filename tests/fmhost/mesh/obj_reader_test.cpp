@@ -385,6 +385,8 @@ TEST(ObjReader, BadInputNamesTheLineAndWhatIsWrong) {
       lines + "# \0\n"s + lines + "f 1 2 x\n" + lines + "# \0\n"s,
       lines + lines + "v \0 0 0\n"s,
       "#\0\n"s + lines + "v 1 2\n",
+      // on the continued line of a comment, which is read no further
+      lines + "# a comment \\\n that goes on \0\n"s + lines,
   };
   for (const std::string& text : nulTexts) {
     ASSERT_NE(text.find('\0'), std::string::npos);
