@@ -227,11 +227,31 @@ int Run(const Options& options, Streams& streams) {
     return options.select.empty() ||
            std::find(options.select.begin(), options.select.end(), name) != options.select.end();
   };
+  // A command's working space for an object is at most a copy of its polygons and a number for
+  // each (the merge keeps a link per polygon). In the host application that memory comes from what
+  // its allocator already holds; a headless run has touched none yet, and fresh memory costs more
+  // to fault in than the command takes to fill it. So a block of that size, for the largest object
+  // the command will walk, is made ready on a core the run leaves idle, and the command's first such
+  // request takes it: reserved for all the file's faces as soon as the reader's second thread is
+  // through (the first one then reads on alone), and for the largest object once it is known.
+  const auto WorkingSpace = [](size_t polygons) {
+    return polygons * (sizeof(PolygonRecord) + sizeof(int32_t));
+  };
+  size_t reservedWhileReading = 0;
+  // Not left behind by a run that stops early.
+  struct DropReserveAtEnd {
+    ~DropReserveAtEnd() { DropReservedBlock(); }
+  } dropReserveAtEnd;
   if (!options.list) {
     const auto readStart = Clock::now();
     const std::string reading = "Reading " + FileName(options.input);
-    const bool read = mesh::ReadObjFile(options.input, inputFile, input, error,
-                                        [&](int percent) { screen.Progress(reading, percent); });
+    const bool read = mesh::ReadObjFile(
+        options.input, inputFile, input, error,
+        [&](int percent) { screen.Progress(reading, percent); },
+        [&](size_t faces) {
+          reservedWhileReading = WorkingSpace(faces);
+          ReserveClearedBlock(reservedWhileReading);
+        });
     screen.Finish();
     summary.readSeconds = Since(readStart);
     if (!read) return Fail(streams, error);
@@ -284,21 +304,17 @@ int Run(const Options& options, Streams& streams) {
     }
   }
 
-  // A command's working space for an object is at most a copy of its polygons and a number for
-  // each (the merge keeps a link per polygon). In the host application that memory comes from what
-  // its allocator already holds; a headless run has touched none yet, and fresh memory costs more
-  // to fault in than the command takes to fill it. So a block of that size, for the largest object
-  // the command will walk, is made ready while the document is built (which leaves a core idle at
-  // times), and the command's first such request takes it.
-  struct DropReserveAtEnd {
-    ~DropReserveAtEnd() { DropReservedBlock(); }
-  } dropReserveAtEnd;
+  // The command's working space, now for the largest object it will walk.
   if (!options.list) {
     uint32_t largest = 0;
     for (const mesh::MeshObject& object : input.objects) {
       if (Selected(object.name)) largest = std::max(largest, object.faceCount);
     }
-    ReserveClearedBlock(size_t{largest} * (sizeof(PolygonRecord) + sizeof(int32_t)));
+    // A block reserved while reading, for every face of the file, that is much larger than the
+    // largest object needs would be made ready for nothing.
+    const size_t needed = WorkingSpace(largest);
+    if (needed < reservedWhileReading - reservedWhileReading / 8) DropReservedBlock();
+    ReserveClearedBlock(needed);
   }
 
   mesh::FaceTrace trace;

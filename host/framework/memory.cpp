@@ -36,19 +36,19 @@ struct Reserve {
   std::mutex mutex;  // held while the reserve is made, taken or dropped
   std::thread maker;
   char* block = nullptr;
-  size_t size = 0;              // 0: none
-  size_t ready = 0;             // the bytes from the start that are made ready
-  std::atomic<size_t> next{0};  // the next step to make ready
+  size_t size = 0;               // 0: none
+  std::atomic<size_t> ready{0};  // the bytes from the start that are made ready (may be lowered)
+  std::atomic<size_t> next{0};   // the next step to make ready
 
   // Steps lie between multiples of kStep, so that no page is split between two of them.
   void MakeStepsReady() {
     const auto begin = reinterpret_cast<uintptr_t>(block);
-    const uintptr_t end = begin + ready;
     const uintptr_t base = begin / kStep * kStep;
-    for (size_t step = next.fetch_add(1); base + step * kStep < end; step = next.fetch_add(1)) {
+    for (size_t step = next.fetch_add(1); base + step * kStep < begin + ready.load();
+         step = next.fetch_add(1)) {
       const uintptr_t from = std::max(begin, base + step * kStep);
-      const uintptr_t to = std::min(end, base + (step + 1) * kStep);
-      MakeReady(reinterpret_cast<void*>(from), to - from);
+      const uintptr_t to = std::min(begin + ready.load(), base + (step + 1) * kStep);
+      if (to > from) MakeReady(reinterpret_cast<void*>(from), to - from);
     }
   }
   // Once every step is ready, the block is the caller's.
@@ -57,12 +57,13 @@ struct Reserve {
     if (maker.joinable()) maker.join();
     char* taken = block;
     block = nullptr;
-    size = ready = 0;
+    size = 0;
+    ready.store(0);
     return taken;
   }
   // Frees a block no one took; steps not started are not made ready for nothing.
   void Drop() {
-    next.store(ready / kStep + 2);
+    next.store(ready.load() / kStep + 2);
     std::free(Finish());
   }
   bool Suits(size_t bytes) const { return size != 0 && bytes <= size && bytes > size / 2; }
@@ -123,7 +124,11 @@ void HostFreeWithDestructor(void* object, void (*destructor)(void*)) {
 void ReserveClearedBlock(size_t size) {
   Reserve& reserve = TheReserve();
   std::lock_guard<std::mutex> lock(reserve.mutex);
-  if (reserve.Suits(size)) return;
+  if (reserve.Suits(size)) {
+    // Reserved for an estimate that came out larger: no more is made ready than `size`.
+    if (size < reserve.ready.load()) reserve.ready.store(size);
+    return;
+  }
   reserve.Drop();
   // Smaller blocks come from memory the allocator already holds.
   constexpr size_t kReserveFrom = size_t{1} << 20;
@@ -134,7 +139,7 @@ void ReserveClearedBlock(size_t size) {
   reserve.block = static_cast<char*>(std::calloc(room, 1));
   if (reserve.block == nullptr) return;
   reserve.size = room;
-  reserve.ready = size;
+  reserve.ready.store(size);
   reserve.next.store(0);
   try {
     reserve.maker = std::thread([&reserve] { reserve.MakeStepsReady(); });

@@ -26,8 +26,9 @@ void* HostAllocClear(int64_t size, const char* file, int64_t line);
 // HostAllocClear that the block suits costs no fresh memory at all: a module's large working space
 // is then ready while the host prepares the call that needs it. The block has room for an eighth
 // more than `size` (not made ready), since a size may be an estimate; it suits a request no larger
-// than that room and more than half of it. A reserve that suits `size` already stays; another is
-// replaced. The block stays reserved until it is taken or dropped.
+// than that room and more than half of it. A reserve that suits `size` already stays, made ready
+// no further than `size`; another is replaced. The block stays reserved until it is taken or
+// dropped.
 void ReserveClearedBlock(size_t size);
 // Frees a reserved block no allocation took.
 void DropReservedBlock();

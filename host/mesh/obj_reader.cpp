@@ -260,9 +260,11 @@ class Parser {
       : text_(text), displayName_(displayName), defaultObjectName_(defaultObjectName),
         progress_(progress) {}
 
-  // `partBytes`: about how long the parts are that the text is read in (0: sixteen parts of a
-  // long text, one part of a short one).
-  bool Run(MeshFile& out, size_t partBytes) {
+  // `partBytes`: about how long the parts are that the text is read in (0: thirty-two parts of a
+  // long text, one part of a short one). `coreFreed`, when given, hears from the second thread
+  // once it has read its last part.
+  bool Run(MeshFile& out, size_t partBytes, const CoreFreed& coreFreed) {
+    coreFreed_ = &coreFreed;
     if (ReadAll(out, partBytes)) return true;
     // A NUL byte anywhere is the one thing said about a text that is no text, whatever else
     // went wrong in it. Every line is looked through as it is read (ReadPart), so a reading that
@@ -311,6 +313,7 @@ class Parser {
     Parts shared(parts);
     shared.front = 1;  // the first part is this thread's
     const Estimate whole = EstimateLines(0, text_.size(), kWholeSamples);
+    shared.faces = whole.faces;
     faces_.reserve(whole.faces);
     shared.room = faces_.data();
     shared.secondFrom = faces_.capacity();
@@ -403,6 +406,7 @@ class Parser {
     // The first thread ran out of room and went on in a list of its own; the room stays here.
     bool moved = false;
     FaceList movedList;
+    size_t faces = 0;  // the faces estimated for the whole text
   };
 
   void ReadFromTheBack(Parts& shared, const std::vector<size_t>& starts) {
@@ -411,8 +415,13 @@ class Parser {
     while (true) {
       size_t part = 0;
       {
-        std::lock_guard<std::mutex> lock(shared.mutex);
-        if (shared.stop || shared.back <= shared.front) return;
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        if (shared.stop) return;
+        if (shared.back <= shared.front) {
+          lock.unlock();
+          if (coreFreed_ != nullptr && *coreFreed_) (*coreFreed_)(shared.faces);
+          return;
+        }
         part = --shared.back;
       }
       auto second = std::make_unique<Parser>(text_, displayName_, defaultObjectName_, quiet);
@@ -1177,6 +1186,7 @@ class Parser {
   size_t roomEnd_ = kNoLimit;
   size_t roomStep_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
+  const CoreFreed* coreFreed_ = nullptr;
   std::atomic<size_t>* reached_ = nullptr;  // bytes the second thread has read
   size_t counted_ = 0;  // up to where this part's bytes were added to *reached_
   // Reading while a second thread reads other parts: its progress, and whether it must stop.
@@ -1205,9 +1215,9 @@ size_t StatementEnd(std::string_view text, size_t offset) {
 
 bool ParseObj(std::string_view text, std::string_view displayName,
               std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress, size_t partBytes) {
+              const ProgressCallback& progress, size_t partBytes, const CoreFreed& coreFreed) {
   Parser parser(text, displayName, defaultObjectName, progress);
-  if (!parser.Run(out, partBytes)) {
+  if (!parser.Run(out, partBytes, coreFreed)) {
     error = parser.error();
     return false;
   }
@@ -1215,11 +1225,11 @@ bool ParseObj(std::string_view text, std::string_view displayName,
 }
 
 bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
-                 const ProgressCallback& progress) {
+                 const ProgressCallback& progress, const CoreFreed& coreFreed) {
   if (!file.Open(path, error)) return false;
   const std::string stem = std::filesystem::path(path).stem().string();
   return ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out, error,
-                  progress);
+                  progress, 0, coreFreed);
 }
 
 }  // namespace fm::host::mesh

@@ -20,6 +20,7 @@
 // linear in the size of the text, whatever its shape.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,19 +33,26 @@
 
 namespace fm::host::mesh {
 
+// Told once, from the reader's second thread, when that thread has read its last part: only the
+// calling thread reads from then on, and the caller may start work of its own on the core left
+// idle. `faces`: about how many faces the whole text holds (a little more rather than less). Not
+// told when the text is read by one thread, nor when the reading stops at an error first.
+using CoreFreed = std::function<void(size_t faces)>;
+
 // `displayName` prefixes error messages. Returns false and sets `error` on bad input; `out` is only
 // written on success. `progress`, when given, hears how much of the text has been read. A long
-// text is read in parts of about `partBytes` (0: sixteen parts of a text of 8 MB or more, else
+// text is read in parts of about `partBytes` (0: thirty-two parts of a text of 8 MB or more, else
 // one), each starting at a line that no continued statement runs over, by two threads at once;
 // the result, and the first error, are those of one reading from the start.
 bool ParseObj(std::string_view text, std::string_view displayName,
               std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress = {}, size_t partBytes = 0);
+              const ProgressCallback& progress = {}, size_t partBytes = 0,
+              const CoreFreed& coreFreed = {});
 
 // Opens the file at `path` into `file` and reads it; objects before any `o` line are named after
 // the file's stem. A missing, unreadable or non-regular file is an error naming the path.
 bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
-                 const ProgressCallback& progress = {});
+                 const ProgressCallback& progress = {}, const CoreFreed& coreFreed = {});
 
 // Where the line that starts at `pos` ends: at its LF (also that of a CR LF), at a CR not followed
 // by LF, or at the end of the text.

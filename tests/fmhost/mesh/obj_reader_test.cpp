@@ -634,7 +634,7 @@ TEST(ObjReader, ALongTextReadByTwoThreadsReadsAsInOne) {
   // thread, the calling thread finds that the other one has read all but its own part (the text
   // without relative indices, which the other thread would leave to it): the figure takes that in
   // at once and then goes on rising, point by point, with what this thread reads of its part (a
-  // sixteenth of the text). Counting only this thread's reading against a figure of both, it
+  // thirty-second of the text). Counting only this thread's reading against a figure of both, it
   // stayed where it had jumped to until the end.
   std::string absolute = text;
   const std::string relative = "f -1 -2 -3 \\\n -4\n";
@@ -660,6 +660,37 @@ TEST(ObjReader, ALongTextReadByTwoThreadsReadsAsInOne) {
   EXPECT_FALSE(ParseObj(broken, "in.obj", "stem", one, oneError, {}, broken.size()));
   EXPECT_FALSE(ParseObj(broken, "in.obj", "stem", two, twoError));
   EXPECT_EQ(twoError, oneError);
+}
+
+// The caller hears once, from the second thread, when that thread has read its last part, of a
+// face count that is not short; a text read by one thread tells nothing.
+TEST(ObjReader, TheSecondThreadSaysOnceWhenItHasReadItsLastPart) {
+  std::string text;
+  for (int i = 1; i <= 3000; ++i) text += "v " + std::to_string(i) + " 0 0\n";
+  for (int i = 1; i + 2 <= 3000; ++i) {
+    text += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) +
+            "\n";
+  }
+  const std::thread::id caller = std::this_thread::get_id();
+  for (const size_t partBytes : {size_t{500}, size_t{20000}, text.size()}) {
+    SCOPED_TRACE("parts of " + std::to_string(partBytes));
+    std::vector<size_t> told;
+    bool elsewhere = false;
+    MeshFile mesh;
+    std::string error;
+    ASSERT_TRUE(ParseObj(text, "in.obj", "stem", mesh, error, {}, partBytes, [&](size_t faces) {
+      told.push_back(faces);
+      elsewhere = std::this_thread::get_id() != caller;
+    })) << error;
+    ASSERT_EQ(mesh.faces.size(), 2998u);
+    if (partBytes == text.size()) {
+      EXPECT_TRUE(told.empty());
+      continue;
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(elsewhere);
+    EXPECT_GE(told[0], mesh.faces.size());
+  }
 }
 
 // Every byte value, at every place in and after a sixteen-byte block, ends a word exactly when it
