@@ -20,6 +20,11 @@
 #include <emmintrin.h>
 #endif
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 #include "host/mesh/printable.h"
 #include "host/scene/prepare_memory.h"
 
@@ -36,6 +41,8 @@ constexpr size_t kSplitSearch = size_t{1} << 20;
 // How often the second thread tells how far it has come, in bytes.
 constexpr size_t kProgressStep = size_t{1} << 18;
 constexpr size_t kNoLimit = std::numeric_limits<size_t>::max();
+// The buffer the text before the first face is read through (see LineAt).
+constexpr size_t kWindow = size_t{256} << 10;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -263,8 +270,11 @@ class Parser {
   // `partBytes`: about how long the parts are that the text is read in (0: thirty-two parts of a
   // long text, one part of a short one). `coreFreed`, when given, hears from the second thread
   // once it has read its last part.
-  bool Run(MeshFile& out, size_t partBytes, const CoreFreed& coreFreed) {
+  // `descriptor`: the file the text is, open for reading, or -1.
+  bool Run(MeshFile& out, size_t partBytes, const CoreFreed& coreFreed, int descriptor) {
     coreFreed_ = &coreFreed;
+    descriptor_ = descriptor;
+    windowed_ = descriptor >= 0;
     if (ReadAll(out, partBytes)) return true;
     // A NUL byte anywhere is the one thing said about a text that is no text, whatever else
     // went wrong in it. Every line is looked through as it is read (ReadPart), so a reading that
@@ -515,9 +525,9 @@ class Parser {
         return false;
       }
       const size_t start = pos_;
-      size_t lineEnd = LineEndOrNul(text_, pos_, nul);
+      size_t lineEnd = 0;
+      std::string_view line = LineAt(pos_, lineEnd, nul);
       if (nul) return false;
-      std::string_view line = text_.substr(pos_, lineEnd - pos_);
       pos_ = lineEnd + 1;
       const int64_t statementLine = ++lines_;
       if (Continues(line)) {
@@ -528,9 +538,8 @@ class Parser {
           joined.append(Continues(piece) ? piece.substr(0, piece.size() - 1) : piece);
           if (!more) break;
           joined.push_back(' ');
-          lineEnd = LineEndOrNul(text_, pos_, nul);
+          line = LineAt(pos_, lineEnd, nul);
           if (nul) return false;
-          line = text_.substr(pos_, lineEnd - pos_);
           pos_ = lineEnd + 1;
           ++lines_;
         }
@@ -550,6 +559,56 @@ class Parser {
       }
     }
     return true;
+  }
+
+  // The line that starts at `pos`, without its line end, and where that ends, as LineEndOrNul
+  // finds them. Until this thread keeps a face, the text of a file is read through a buffer
+  // filled from the file rather than through the mapping: the text before the first face is not
+  // looked at again (it is copied file to file), and on some systems a page mapped costs more than
+  // copying it does. A line longer than the buffer, or a file that cannot be read, is read from the
+  // mapping.
+  std::string_view LineAt(size_t pos, size_t& lineEnd, bool& nul) {
+    windowed_ = windowed_ && faces_.empty();
+    for (int filled = 0; windowed_ && filled < 2; ++filled) {
+      if (pos >= windowStart_ && pos < windowStart_ + windowSize_) {
+        const std::string_view bytes(window_.get() + (pos - windowStart_),
+                                     windowStart_ + windowSize_ - pos);
+        const size_t at = ScanLine<true>(bytes, 0, nul);
+        // Short of the text's end, a line end in the buffer's last byte may be a CR whose LF is
+        // beyond it.
+        if (nul || at + 1 < bytes.size() || windowStart_ + windowSize_ == text_.size()) {
+          lineEnd = pos + at;
+          return bytes.substr(0, at);
+        }
+      }
+      if (filled == 0 && !Fill(pos)) break;
+    }
+    lineEnd = LineEndOrNul(text_, pos, nul);
+    return text_.substr(pos, lineEnd - pos);
+  }
+
+  // Fills the buffer with the text from `pos` on; false, reading from the mapping from then on,
+  // where the file cannot be read.
+  bool Fill(size_t pos) {
+#if defined(__unix__) || defined(__APPLE__)
+    if (window_ == nullptr) window_.reset(new char[kWindow]);
+    const size_t want = std::min(kWindow, text_.size() - pos);
+    size_t got = 0;
+    while (got < want) {
+      const ssize_t read = pread(descriptor_, window_.get() + got, want - got,
+                                 static_cast<off_t>(pos + got));
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) break;
+      got += static_cast<size_t>(read);
+    }
+    windowStart_ = pos;
+    windowSize_ = got;
+    windowed_ = got == want;
+#else
+    (void)pos;
+    windowed_ = false;
+#endif
+    return windowed_;
   }
 
   // The first line start at or after `from` that no continued statement runs over (the line
@@ -1187,6 +1246,12 @@ class Parser {
   size_t roomStep_ = 0;
   const std::atomic<bool>* cancel_ = nullptr;
   const CoreFreed* coreFreed_ = nullptr;
+  // Reading through a buffer (LineAt): the file, the buffer, and which bytes of the text it holds.
+  int descriptor_ = -1;
+  bool windowed_ = false;
+  std::unique_ptr<char[]> window_;
+  size_t windowStart_ = 0;
+  size_t windowSize_ = 0;
   std::atomic<size_t>* reached_ = nullptr;  // bytes the second thread has read
   size_t counted_ = 0;  // up to where this part's bytes were added to *reached_
   // Reading while a second thread reads other parts: its progress, and whether it must stop.
@@ -1213,23 +1278,35 @@ size_t StatementEnd(std::string_view text, size_t offset) {
   return pos;
 }
 
-bool ParseObj(std::string_view text, std::string_view displayName,
-              std::string_view defaultObjectName, MeshFile& out, std::string& error,
-              const ProgressCallback& progress, size_t partBytes, const CoreFreed& coreFreed) {
+namespace {
+
+// `descriptor`: the file that `text` is, open for reading, or -1.
+bool Parse(std::string_view text, int descriptor, std::string_view displayName,
+           std::string_view defaultObjectName, MeshFile& out, std::string& error,
+           const ProgressCallback& progress, size_t partBytes, const CoreFreed& coreFreed) {
   Parser parser(text, displayName, defaultObjectName, progress);
-  if (!parser.Run(out, partBytes, coreFreed)) {
+  if (!parser.Run(out, partBytes, coreFreed, descriptor)) {
     error = parser.error();
     return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool ParseObj(std::string_view text, std::string_view displayName,
+              std::string_view defaultObjectName, MeshFile& out, std::string& error,
+              const ProgressCallback& progress, size_t partBytes, const CoreFreed& coreFreed) {
+  return Parse(text, -1, displayName, defaultObjectName, out, error, progress, partBytes,
+               coreFreed);
+}
+
 bool ReadObjFile(const std::string& path, InputFile& file, MeshFile& out, std::string& error,
                  const ProgressCallback& progress, const CoreFreed& coreFreed) {
   if (!file.Open(path, error)) return false;
   const std::string stem = std::filesystem::path(path).stem().string();
-  return ParseObj(file.Text(), path, stem.empty() ? std::string("object") : stem, out, error,
-                  progress, 0, coreFreed);
+  return Parse(file.Text(), file.Descriptor(), path, stem.empty() ? std::string("object") : stem,
+               out, error, progress, 0, coreFreed);
 }
 
 }  // namespace fm::host::mesh

@@ -767,6 +767,59 @@ TEST_F(ObjFileTest, ErrorsNameThePath) {
   EXPECT_EQ(error.rfind(bad + ":2: vertex index 2 is out of range", 0), 0u) << error;
 }
 
+// A file reads as its text does (the text before its first face is read from the file, through a
+// buffer of 256 KiB), whatever falls where that buffer ends: the CR and LF of one line end, a line
+// end alone, a NUL byte in a comment, a line longer than the buffer, a line in error.
+TEST_F(ObjFileTest, AFileReadsAsItsText) {
+  constexpr size_t kBuffer = size_t{256} << 10;
+  const auto Lines = [](const std::string& end, size_t bytes) {
+    std::string text;
+    for (int i = 0; text.size() < bytes; ++i) {
+      text += (i % 3 == 2 ? "vt 0." + std::to_string(i) + " 1" : "v " + std::to_string(i) + " 2 3") +
+              end;
+      if (i % 500 == 7) text += "# a comment that goes on \\" + end + "   on the next line" + end;
+    }
+    return text;
+  };
+  const std::string faces = "f 1 2 3\nf 3 2 4\no more\nf 4 5 6 7\n";
+  std::vector<std::string> texts;
+  for (const char* end : {"\n", "\r\n", "\r"}) {
+    // Lines are at most sixteen bytes long: one of these puts each kind of byte of a line at the
+    // buffer's last place.
+    for (size_t shift = 0; shift < 16; ++shift) {
+      texts.push_back(std::string(shift, ' ') + Lines(end, kBuffer + 1000) + faces);
+    }
+    texts.push_back("# " + std::string(kBuffer + 1000, 'x') + end + Lines(end, 3000) + faces);
+  }
+  // A comment across the buffer's end, with a NUL byte at its last place or its first beyond.
+  for (const size_t at : {kBuffer - 1, kBuffer}) {
+    std::string nul = Lines("\n", kBuffer - 500) + "# " + std::string(2000, 'x') + "\n" +
+                      Lines("\n", 3000) + faces;
+    nul[at] = '\0';
+    texts.push_back(nul);
+  }
+  for (const size_t at : {kBuffer - 1, kBuffer, 2 * kBuffer - 1}) {
+    std::string bad = Lines("\n", 3 * kBuffer) + faces;
+    bad[at] = 'x';
+    texts.push_back(bad);
+  }
+  for (size_t t = 0; t < texts.size(); ++t) {
+    SCOPED_TRACE("text " + std::to_string(t));
+    const std::string stem = "t" + std::to_string(t);
+    const std::string path = Write(stem + ".obj", texts[t]);
+    MeshFile fromText, fromFile;
+    std::string textError, fileError;
+    const bool textRead = ParseObj(texts[t], path, stem, fromText, textError);
+    InputFile file;
+    const bool fileRead = ReadObjFile(path, file, fromFile, fileError);
+    ASSERT_EQ(fileRead, textRead) << fileError << textError;
+    EXPECT_EQ(fileError, textError);
+    if (textRead) {
+      EXPECT_EQ(Described(fromFile), Described(fromText));
+    }
+  }
+}
+
 TEST_F(ObjFileTest, AFileThatChangedAfterReadingIsNoticed) {
   const std::string path = Write("m.obj", "v 0 0 0\n");
   InputFile file;
