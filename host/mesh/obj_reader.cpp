@@ -269,8 +269,7 @@ class Parser {
 
   // `partBytes`: about how long the parts are that the text is read in (0: thirty-two parts of a
   // long text, one part of a short one). `coreFreed`, when given, hears from the second thread
-  // once it has read its last part.
-  // `descriptor`: the file the text is, open for reading, or -1.
+  // once it has read its last part. `descriptor`: the file the text is, open for reading, or -1.
   bool Run(MeshFile& out, size_t partBytes, const CoreFreed& coreFreed, int descriptor) {
     coreFreed_ = &coreFreed;
     descriptor_ = descriptor;
