@@ -502,7 +502,7 @@ int Run(const Options& options, Streams& streams) {
   if (!inputFile.Unchanged(error)) return Fail(streams, error);
   mesh::WriteReport writeReport;
   const bool written = mesh::WriteEditedObj(text, input, trace, sink, error, progress, &writeReport,
-                                            0, writtenAhead);
+                                            0, writtenAhead, inputFile.Descriptor());
   summary.mergedWithoutTexcoords = writeReport.facesWithoutTexcoords;
   summary.mergedWithoutNormals = writeReport.facesWithoutNormals;
   screen.Finish();

@@ -2,7 +2,8 @@
 // A mesh file's bytes, read once and kept for the whole run: the reader scans them, and the writer
 // copies them back around the changed faces. On POSIX systems the file is mapped rather than copied,
 // and pages not needed again (scanned and copied file to file, or written) are handed back, so that
-// a large file does not stay resident as a whole.
+// a large file does not stay resident as a whole. (The reader and the writer read most of a file
+// through buffers of their own, from Descriptor(); the mapping serves what lies beyond them.)
 
 #include <cstdint>
 #include <string>

@@ -41,7 +41,7 @@ constexpr size_t kSplitSearch = size_t{1} << 20;
 // How often the second thread tells how far it has come, in bytes.
 constexpr size_t kProgressStep = size_t{1} << 18;
 constexpr size_t kNoLimit = std::numeric_limits<size_t>::max();
-// The buffer the text before the first face is read through (see LineAt).
+// The buffer the text of a file is read through (see LineAt).
 constexpr size_t kWindow = size_t{256} << 10;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
@@ -421,6 +421,7 @@ class Parser {
   void ReadFromTheBack(Parts& shared, const std::vector<size_t>& starts) {
     static const ProgressCallback quiet;  // only the first thread tells of progress
     FaceList spare;  // a list a part was read into and placed from, kept for the next part
+    std::unique_ptr<char[]> spareWindow;  // the buffer a part was read through, likewise
     while (true) {
       size_t part = 0;
       {
@@ -439,10 +440,14 @@ class Parser {
       second->cancel_ = &cancelSecond_;
       second->reached_ = &secondReached_;
       second->counted_ = starts[part];
+      second->descriptor_ = descriptor_;
+      second->windowed_ = descriptor_ >= 0;
+      second->window_ = std::move(spareWindow);
       second->faces_ = std::move(spare);
       second->faces_.clear();
       second->ReserveForEstimate(starts[part], starts[part + 1], kPartSamples);
       const bool read = second->ReadPart(starts[part + 1]);
+      spareWindow = std::move(second->window_);
       if (Face* at = read ? Place(shared, second->faces_) : nullptr; at != nullptr) {
         second->placed_ = at;
         second->placedCount_ = second->faces_.size();
@@ -561,13 +566,11 @@ class Parser {
   }
 
   // The line that starts at `pos`, without its line end, and where that ends, as LineEndOrNul
-  // finds them. Until this thread keeps a face, the text of a file is read through a buffer
-  // filled from the file rather than through the mapping: the text before the first face is not
-  // looked at again (it is copied file to file), and on some systems a page mapped costs more than
-  // copying it does. A line longer than the buffer, or a file that cannot be read, is read from the
-  // mapping.
+  // finds them. The text of a file is read through a buffer filled from the file rather than
+  // through the mapping: on some systems a page mapped costs more than copying it does, and what is
+  // looked at again later (the face statements the writer rewrites) it reads the same way. A line
+  // longer than the buffer, or a file that cannot be read, is read from the mapping.
   std::string_view LineAt(size_t pos, size_t& lineEnd, bool& nul) {
-    windowed_ = windowed_ && faces_.empty();
     for (int filled = 0; windowed_ && filled < 2; ++filled) {
       if (pos >= windowStart_ && pos < windowStart_ + windowSize_) {
         const std::string_view bytes(window_.get() + (pos - windowStart_),

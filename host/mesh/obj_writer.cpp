@@ -15,6 +15,11 @@
 #include <emmintrin.h>
 #endif
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 namespace fm::host::mesh {
 namespace {
 
@@ -35,6 +40,8 @@ bool Continues(std::string_view line) {
 constexpr size_t kPiece = size_t{2} << 20;
 constexpr size_t kDirect = size_t{64} << 10;
 constexpr size_t kAhead = 4;
+// How far past a stretch's piece its buffer reaches (see Text), for the statements that end there.
+constexpr size_t kBeyond = size_t{64} << 10;
 
 // Whether a corner token (`v`, `v/vt`, `v//vn` or `v/vt/vn`) has a texture coordinate ([1]) and a
 // normal ([2]), as SplitCorner finds them.
@@ -259,6 +266,81 @@ void AppendNumber(std::string& out, int64_t value) {
   out.append(buffer, result.ptr);
 }
 
+// The text as one stretch's rendering reads it. Where the file is given, the stretch's piece (and a
+// little beyond) is read from it into a buffer, and what lies in there is read from the buffer
+// rather than through the mapping: on some systems a page mapped costs more than copying it does,
+// and the reader leaves the face statements unmapped too. The rest, and a statement that runs past
+// the buffer's end, is read from the mapping.
+class Text {
+ public:
+  // `buffer`: kept for the next stretch.
+  Text(std::string_view text, int descriptor, size_t begin, size_t bytes, std::string& buffer)
+      : text_(text), base_(begin) {
+#if defined(__unix__) || defined(__APPLE__)
+    if (descriptor < 0 || begin >= text.size()) return;
+    const size_t want = std::min(bytes, text.size() - begin);
+    buffer.resize(want);
+    size_t got = 0;
+    while (got < want) {
+      const ssize_t read = pread(descriptor, buffer.data() + got, want - got,
+                                 static_cast<off_t>(begin + got));
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) return;
+      got += static_cast<size_t>(read);
+    }
+    buffered_ = buffer;
+#else
+    (void)descriptor;
+    (void)bytes;
+    (void)buffer;
+#endif
+  }
+
+  size_t size() const { return text_.size(); }
+  char operator[](size_t pos) const {
+    return Buffered(pos, 1) ? buffered_[pos - base_] : text_[pos];
+  }
+  std::string_view substr(size_t pos, size_t count) const {
+    return Buffered(pos, count) ? buffered_.substr(pos - base_, count) : text_.substr(pos, count);
+  }
+  // The text itself, for what lies beyond a stretch (a run copied file to file, say).
+  std::string_view Mapped() const { return text_; }
+
+  // SplitFace, from the buffer where the statement lies within it.
+  bool Split(size_t offset, std::string& joined, FaceText& out, size_t& end) const {
+    if (Buffered(offset, 1)) {
+      size_t within = 0;
+      if (SplitFace(buffered_, offset - base_, joined, out, within) && Whole(within)) {
+        end = base_ + within;
+        return true;
+      }
+    }
+    return SplitFace(text_, offset, joined, out, end);
+  }
+  // StatementEnd, likewise.
+  size_t EndOfStatement(size_t offset) const {
+    if (Buffered(offset, 1)) {
+      const size_t within = StatementEnd(buffered_, offset - base_);
+      if (Whole(within)) return base_ + within;
+    }
+    return StatementEnd(text_, offset);
+  }
+
+ private:
+  bool Buffered(size_t pos, size_t count) const {
+    return pos >= base_ && pos - base_ <= buffered_.size() && count <= buffered_.size() - (pos - base_);
+  }
+  // Whether a statement that the buffer says ends at `within` ends there in the text: short of the
+  // text's end, one that reaches the buffer's end may go on beyond it (an LF after a CR, say).
+  bool Whole(size_t within) const {
+    return within < buffered_.size() || base_ + buffered_.size() == text_.size();
+  }
+
+  std::string_view text_;
+  size_t base_ = 0;
+  std::string_view buffered_;  // the text from base_ on, as read
+};
+
 // The vertex, texture coordinate and normal index of a corner token, as written; absent ones empty.
 struct CornerParts {
   std::string_view index[3];
@@ -331,7 +413,7 @@ struct Rendered {
 class Writer {
  public:
   // `from`: where in the text the stretch starts.
-  Writer(std::string_view text, const MeshFile& mesh, Rendered& out, size_t from)
+  Writer(const Text& text, const MeshFile& mesh, Rendered& out, size_t from)
       : text_(text), mesh_(mesh), out_(out), copied_(from),
         last_(from > 0 ? text[from - 1] : '\0') {}
 
@@ -365,8 +447,8 @@ class Writer {
       const uint32_t source = face.sourceFace[k];
       if (std::find(splitFaces, splitFaces + splitCount, source) != splitFaces + splitCount) continue;
       size_t sourceEnd = 0;
-      if (!SplitFace(text_, mesh_.faces[source].offset, joined_[splitCount], split_[splitCount],
-                     sourceEnd)) {
+      if (!text_.Split(mesh_.faces[source].offset, joined_[splitCount], split_[splitCount],
+                       sourceEnd)) {
         error = "the face statement of face " + std::to_string(source + 1) +
                 " is no longer where it was read";
         return false;
@@ -380,7 +462,7 @@ class Writer {
     const size_t ownIndex = Which(splitFaces, splitCount, face.face);
     if (ownIndex == splitCount) {
       // Not one of its corners comes from its own statement: its layout is still the one to keep.
-      if (!SplitFace(text_, mesh_.faces[face.face].offset, ownJoined_, ownSplit_, end)) {
+      if (!text_.Split(mesh_.faces[face.face].offset, ownJoined_, ownSplit_, end)) {
         error = "the face statement of face " + std::to_string(face.face + 1) +
                 " is no longer where it was read";
         return false;
@@ -458,7 +540,7 @@ class Writer {
     }
   }
 
-  std::string_view text_;
+  const Text& text_;
   const MeshFile& mesh_;
   Rendered& out_;
   size_t copied_ = 0;
@@ -501,8 +583,11 @@ std::vector<Stretch> Stretches(std::string_view text, const MeshFile& mesh, cons
   return stretches;
 }
 
-void Render(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
-            const Stretch& stretch, Rendered& out) {
+// `descriptor`: the file `text` is, or -1; `buffer`: what the stretch's text is read into.
+void Render(std::string_view mapped, const MeshFile& mesh, const FaceTrace& trace,
+            const Stretch& stretch, size_t pieceBytes, int descriptor, std::string& buffer,
+            Rendered& out) {
+  const Text text(mapped, descriptor, stretch.textBegin, pieceBytes + kBeyond, buffer);
   Writer writer(text, mesh, out, stretch.textBegin);
   size_t next = stretch.firstRewritten;
   for (size_t f = stretch.firstFace; f < stretch.endFace; ++f) {
@@ -515,7 +600,7 @@ void Render(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
       if (!writer.Rewrite(trace.rewritten[next++], end, out.error)) return;
     } else {
       end = writer.KnownEnd(static_cast<uint32_t>(f));
-      if (end == 0) end = StatementEnd(text, offset);
+      if (end == 0) end = text.EndOfStatement(offset);
       // A line ended by a bare CR, then the partner's line, then an empty line: without the
       // partner the CR and the empty line's LF would read as one CR LF, and two lines as one. The
       // empty line keeps its place as a CR LF line instead.
@@ -530,9 +615,9 @@ void Render(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
 class Renderers {
  public:
   Renderers(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
-            const std::vector<Stretch>& stretches)
-      : text_(text), mesh_(mesh), trace_(trace), stretches_(stretches),
-        rendered_(stretches.size()), done_(stretches.size(), false) {
+            const std::vector<Stretch>& stretches, size_t pieceBytes, int descriptor)
+      : text_(text), mesh_(mesh), trace_(trace), stretches_(stretches), pieceBytes_(pieceBytes),
+        descriptor_(descriptor), rendered_(stretches.size()), done_(stretches.size(), false) {
     if (stretches.size() < 2) return;
     try {
       helper_ = std::thread([this] { Help(); });
@@ -559,7 +644,7 @@ class Renderers {
     // While the other thread renders it, the next stretch no one has taken up is rendered here.
     while (!done_[k]) {
       if (claimed_ < stretches_.size() && claimed_ <= k + kAhead) {
-        RenderClaimed(lock);
+        RenderClaimed(lock, takerBuffer_);
       } else {
         changed_.wait(lock);
       }
@@ -586,12 +671,13 @@ class Renderers {
         return stop_ || claimed_ >= stretches_.size() || claimed_ <= taken_ + kAhead;
       });
       if (stop_ || claimed_ >= stretches_.size()) return;
-      RenderClaimed(lock);
+      RenderClaimed(lock, helperBuffer_);
     }
   }
 
-  // Renders the next stretch no one has taken up; called and returns with the lock held.
-  void RenderClaimed(std::unique_lock<std::mutex>& lock) {
+  // Renders the next stretch no one has taken up, reading its text into the calling thread's
+  // `buffer`; called and returns with the lock held.
+  void RenderClaimed(std::unique_lock<std::mutex>& lock, std::string& buffer) {
     const size_t k = claimed_++;
     Rendered out;
     if (!spare_.empty()) {
@@ -599,7 +685,7 @@ class Renderers {
       spare_.pop_back();
     }
     lock.unlock();
-    Render(text_, mesh_, trace_, stretches_[k], out);
+    Render(text_, mesh_, trace_, stretches_[k], pieceBytes_, descriptor_, buffer, out);
     lock.lock();
     rendered_[k] = std::move(out);
     done_[k] = true;
@@ -610,6 +696,10 @@ class Renderers {
   const MeshFile& mesh_;
   const FaceTrace& trace_;
   const std::vector<Stretch>& stretches_;
+  size_t pieceBytes_;
+  int descriptor_;
+  std::string takerBuffer_;   // the calling thread's (Take)
+  std::string helperBuffer_;  // the other thread's
   std::vector<Rendered> rendered_;
   std::vector<bool> done_;
   std::vector<Rendered> spare_;
@@ -625,7 +715,7 @@ class Renderers {
 
 bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
                     const TextSink& sink, std::string& error, const ProgressCallback& progress,
-                    WriteReport* report, size_t pieceBytes, size_t handedOn) {
+                    WriteReport* report, size_t pieceBytes, size_t handedOn, int descriptor) {
   if (text.size() != mesh.textSize || trace.kept.size() != mesh.faces.size()) {
     error = "the text is not the one the mesh was read from";
     return false;
@@ -635,9 +725,9 @@ bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace
     return false;
   }
   if (report != nullptr) *report = WriteReport{};
-  const std::vector<Stretch> stretches =
-      Stretches(text, mesh, trace, pieceBytes == 0 ? kPiece : pieceBytes, handedOn);
-  Renderers renderers(text, mesh, trace, stretches);
+  if (pieceBytes == 0) pieceBytes = kPiece;
+  const std::vector<Stretch> stretches = Stretches(text, mesh, trace, pieceBytes, handedOn);
+  Renderers renderers(text, mesh, trace, stretches, pieceBytes, descriptor);
   int reported = -1;
   for (size_t k = 0; k < stretches.size(); ++k) {
     const Rendered& rendered = renderers.Take(k);

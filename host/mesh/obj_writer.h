@@ -34,11 +34,13 @@ struct WriteReport {
 // rendered in stretches of about `pieceBytes` of the text (0: the writer's own choice, a few
 // megabytes), on two threads where there are several; the sink always hears it in order, on the
 // calling thread, and so does `progress`. `handedOn`: how much of the text, at most its
-// UnchangedStart, the sink has already been given; the result goes on from there.
+// UnchangedStart, the sink has already been given; the result goes on from there. `descriptor`:
+// the file `text` is, open for reading, or -1; the statements the writer looks at are then read
+// from it rather than from `text` where it can.
 bool WriteEditedObj(std::string_view text, const MeshFile& mesh, const FaceTrace& trace,
                     const TextSink& sink, std::string& error,
                     const ProgressCallback& progress = {}, WriteReport* report = nullptr,
-                    size_t pieceBytes = 0, size_t handedOn = 0);
+                    size_t pieceBytes = 0, size_t handedOn = 0, int descriptor = -1);
 
 // How much of the text comes before its first face statement (all of it when it has none): the
 // result starts with it unchanged whatever the command did, so it can be written before the

@@ -767,9 +767,10 @@ TEST_F(ObjFileTest, ErrorsNameThePath) {
   EXPECT_EQ(error.rfind(bad + ":2: vertex index 2 is out of range", 0), 0u) << error;
 }
 
-// A file reads as its text does (the text before its first face is read from the file, through a
-// buffer of 256 KiB), whatever falls where that buffer ends: the CR and LF of one line end, a line
-// end alone, a NUL byte in a comment, a line longer than the buffer, a line in error.
+// A file reads as its text does (its text is read from the file through a buffer of 256 KiB, by
+// each of the two threads that read a long one), whatever falls where that buffer ends: the CR and
+// LF of one line end, a line end alone, a NUL byte in a comment, a line longer than the buffer, a
+// line in error.
 TEST_F(ObjFileTest, AFileReadsAsItsText) {
   constexpr size_t kBuffer = size_t{256} << 10;
   const auto Lines = [](const std::string& end, size_t bytes) {
@@ -803,6 +804,12 @@ TEST_F(ObjFileTest, AFileReadsAsItsText) {
     bad[at] = 'x';
     texts.push_back(bad);
   }
+  std::string parts = Lines("\r\n", size_t{3} << 20);
+  for (int i = 0; parts.size() < (size_t{9} << 20); ++i) {
+    parts += i % 1000 == 0 ? "o part" + std::to_string(i) + "\n" : "";
+    parts += "f 1 2 3\r\nf 3 2 1 # " + std::to_string(i) + "\n";
+  }
+  texts.push_back(parts);
   for (size_t t = 0; t < texts.size(); ++t) {
     SCOPED_TRACE("text " + std::to_string(t));
     const std::string stem = "t" + std::to_string(t);

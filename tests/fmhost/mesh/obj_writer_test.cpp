@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "host/mesh/input_file.h"
 #include "host/mesh/obj_reader.h"
 
 namespace fm::host::mesh {
@@ -438,6 +441,60 @@ TEST(ObjWriter, TheResultIsTheSameHoweverItIsCutIntoStretches) {
   EXPECT_FALSE(WriteEditedObj(moved, mesh, trace, [&](std::string_view) { return ++heard > 0; },
                               error, {}, nullptr, 1));
   EXPECT_EQ(error, "the face statement of face 991 is no longer where it was read");
+}
+
+// Written from a file, whose statements the writer reads from the file rather than the mapping, a
+// result is the one written from the text, however it is cut into stretches: also where a merged
+// face's statement, a removed one or the text between them runs past what the writer reads ahead.
+TEST(ObjWriter, AResultWrittenFromAFileIsTheOneWrittenFromItsText) {
+  std::string text = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+  const std::string comment(65'000, 'c');
+  for (int i = 0; i < 300; ++i) {
+    const std::string end = i % 2 == 0 ? "\r\n" : "\n";
+    if (i % 50 == 10) {
+      // A statement continued over more than the writer reads ahead of a stretch.
+      text += "f 1 \\" + end;
+      for (int k = 0; k < 1200; ++k) text += std::string(60, ' ') + "\\" + end;
+      text += " 2 3" + end + "f 1 3 4" + end;
+    } else if (i % 50 == 30) {
+      text += "f 1 2 3" + end + "# " + comment + end + "f 1 3 4" + end;
+    } else if (i % 50 == 40) {
+      // In stretches of one merged face each, the CR of the partner's line is the last byte read
+      // ahead of its stretch (64 KiB and one past the merged face), and its LF the first after.
+      text += "f 1 2 3 # " + std::string(65'517, 'k') + "\r\nf 1 3 4\r\n";
+    } else {
+      text += "f -4 -3 -2 # " + std::to_string(i) + end + "f 1 3 4" + end;
+    }
+  }
+  const MeshFile mesh = Parse(text);
+  ASSERT_EQ(mesh.faces.size(), 600u);
+  const FaceTrace trace = [&] {
+    FaceTrace merged = Unchanged(mesh);
+    for (uint32_t f = 0; f < 600; f += 2) {
+      merged.kept[f + 1] = false;
+      merged.rewritten.push_back(Merged(f, f + 1, 2));
+    }
+    return merged;
+  }();
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("fm-obj-writer-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+       ".obj");
+  std::ofstream(path, std::ios::binary) << text;
+  InputFile file;
+  std::string error;
+  ASSERT_TRUE(file.Open(path.string(), error)) << error;
+  const std::string fromText = Write(text, mesh, trace);
+  for (const size_t pieceBytes : {size_t{0}, size_t{1}, size_t{3000}, size_t{70'000}}) {
+    SCOPED_TRACE(pieceBytes);
+    std::string out;
+    EXPECT_TRUE(WriteEditedObj(file.Text(), mesh, trace, [&](std::string_view p) {
+      out.append(p);
+      return true;
+    }, error, {}, nullptr, pieceBytes, 0, file.Descriptor())) << error;
+    EXPECT_TRUE(out == fromText);
+  }
+  std::filesystem::remove(path);
 }
 
 // The text before the first face may be handed to the sink before the command runs; the writer
