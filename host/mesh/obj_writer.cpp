@@ -36,8 +36,10 @@ bool Continues(std::string_view line) {
 // work; the stretches are independent), and handed to the sink in order: each stretch's rewritten
 // lines and the short runs of text between them as one block, runs of the text at least kDirect
 // long as they are, without a copy. At most kAhead stretches wait rendered, so memory stays a few
-// stretches whatever the size of the file.
-constexpr size_t kPiece = size_t{2} << 20;
+// stretches whatever the size of the file. Each rendering thread reads a stretch's piece into a
+// buffer of its own (see Text): a megabyte, not more, so that a small file does not pay for fresh
+// memory it barely uses.
+constexpr size_t kPiece = size_t{1} << 20;
 constexpr size_t kDirect = size_t{64} << 10;
 constexpr size_t kAhead = 4;
 // How far past a stretch's piece its buffer reaches (see Text), for the statements that end there.
