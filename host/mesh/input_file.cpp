@@ -7,6 +7,7 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -112,6 +113,24 @@ void InputFile::Release(uint64_t begin, uint64_t end) const {
 #else
   (void)begin;
   (void)end;
+#endif
+}
+
+bool InputFile::ReadAt(int descriptor, uint64_t offset, char* out, size_t bytes) {
+#ifndef _WIN32
+  size_t got = 0;
+  while (got < bytes) {
+    const ssize_t read = pread(descriptor, out + got, bytes - got, static_cast<off_t>(offset + got));
+    if (read < 0 && errno == EINTR) continue;
+    if (read <= 0) return false;
+    got += static_cast<size_t>(read);
+  }
+  return true;
+#else
+  (void)descriptor;
+  (void)offset;
+  (void)out;
+  return bytes == 0;
 #endif
 }
 

@@ -33,6 +33,10 @@ class InputFile {
   // was opened, so that a result is never assembled from a file that changed underneath.
   bool Unchanged(std::string& error) const;
 
+  // Copies the `bytes` bytes of the open file `descriptor` from `offset` on into `out`; false where
+  // fewer could be read (an error, the end of the file, a system without such a call here).
+  static bool ReadAt(int descriptor, uint64_t offset, char* out, size_t bytes);
+
  private:
   std::string path_;
   const char* data_ = nullptr;

@@ -20,11 +20,6 @@
 #include <emmintrin.h>
 #endif
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <cerrno>
-#include <unistd.h>
-#endif
-
 #include "host/mesh/printable.h"
 #include "host/scene/prepare_memory.h"
 
@@ -592,24 +587,11 @@ class Parser {
   // Fills the buffer with the text from `pos` on; false, reading from the mapping from then on,
   // where the file cannot be read.
   bool Fill(size_t pos) {
-#if defined(__unix__) || defined(__APPLE__)
     if (window_ == nullptr) window_.reset(new char[kWindow]);
     const size_t want = std::min(kWindow, text_.size() - pos);
-    size_t got = 0;
-    while (got < want) {
-      const ssize_t read = pread(descriptor_, window_.get() + got, want - got,
-                                 static_cast<off_t>(pos + got));
-      if (read < 0 && errno == EINTR) continue;
-      if (read <= 0) break;
-      got += static_cast<size_t>(read);
-    }
+    windowed_ = InputFile::ReadAt(descriptor_, pos, window_.get(), want);
     windowStart_ = pos;
-    windowSize_ = got;
-    windowed_ = got == want;
-#else
-    (void)pos;
-    windowed_ = false;
-#endif
+    windowSize_ = windowed_ ? want : 0;
     return windowed_;
   }
 

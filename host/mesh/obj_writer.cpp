@@ -9,15 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "host/mesh/input_file.h"
 #include "host/mesh/obj_reader.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <cerrno>
-#include <unistd.h>
 #endif
 
 namespace fm::host::mesh {
@@ -278,24 +274,10 @@ class Text {
   // `buffer`: kept for the next stretch.
   Text(std::string_view text, int descriptor, size_t begin, size_t bytes, std::string& buffer)
       : text_(text), base_(begin) {
-#if defined(__unix__) || defined(__APPLE__)
     if (descriptor < 0 || begin >= text.size()) return;
     const size_t want = std::min(bytes, text.size() - begin);
     buffer.resize(want);
-    size_t got = 0;
-    while (got < want) {
-      const ssize_t read = pread(descriptor, buffer.data() + got, want - got,
-                                 static_cast<off_t>(begin + got));
-      if (read < 0 && errno == EINTR) continue;
-      if (read <= 0) return;
-      got += static_cast<size_t>(read);
-    }
-    buffered_ = buffer;
-#else
-    (void)descriptor;
-    (void)bytes;
-    (void)buffer;
-#endif
+    if (InputFile::ReadAt(descriptor, begin, buffer.data(), want)) buffered_ = buffer;
   }
 
   size_t size() const { return text_.size(); }
