@@ -233,11 +233,11 @@ int Run(const Options& options, Streams& streams) {
   // to fault in than the command takes to fill it. So a block of that size, for the largest object
   // the command will walk, is made ready on a core the run leaves idle, and the command's first such
   // request takes it: reserved for all the file's faces as soon as the reader's second thread is
-  // through (the first one then reads on alone), and for the largest object once it is known.
+  // through (the first one then reads on alone), and for the largest object once it is known (a
+  // block that suits it stays, made ready no further than it needs; another is replaced).
   const auto WorkingSpace = [](size_t polygons) {
     return polygons * (sizeof(PolygonRecord) + sizeof(int32_t));
   };
-  size_t reservedWhileReading = 0;
   // Not left behind by a run that stops early.
   struct DropReserveAtEnd {
     ~DropReserveAtEnd() { DropReservedBlock(); }
@@ -248,10 +248,7 @@ int Run(const Options& options, Streams& streams) {
     const bool read = mesh::ReadObjFile(
         options.input, inputFile, input, error,
         [&](int percent) { screen.Progress(reading, percent); },
-        [&](size_t faces) {
-          reservedWhileReading = WorkingSpace(faces);
-          ReserveClearedBlock(reservedWhileReading);
-        });
+        [&](size_t faces) { ReserveClearedBlock(WorkingSpace(faces)); });
     screen.Finish();
     summary.readSeconds = Since(readStart);
     if (!read) return Fail(streams, error);
@@ -310,11 +307,7 @@ int Run(const Options& options, Streams& streams) {
     for (const mesh::MeshObject& object : input.objects) {
       if (Selected(object.name)) largest = std::max(largest, object.faceCount);
     }
-    // A block reserved while reading, for every face of the file, that is much larger than the
-    // largest object needs would be made ready for nothing.
-    const size_t needed = WorkingSpace(largest);
-    if (needed < reservedWhileReading - reservedWhileReading / 8) DropReservedBlock();
-    ReserveClearedBlock(needed);
+    ReserveClearedBlock(WorkingSpace(largest));
   }
 
   mesh::FaceTrace trace;

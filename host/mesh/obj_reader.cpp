@@ -71,10 +71,6 @@ size_t ScanLine(std::string_view text, size_t pos, bool& nul) {
   return at;
 }
 
-size_t LineEndOrNul(std::string_view text, size_t pos, bool& nul) {
-  return ScanLine<true>(text, pos, nul);
-}
-
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
@@ -560,8 +556,8 @@ class Parser {
     return true;
   }
 
-  // The line that starts at `pos`, without its line end, and where that ends, as LineEndOrNul
-  // finds them. The text of a file is read through a buffer filled from the file rather than
+  // The line that starts at `pos`, without its line end, and where that ends (or the NUL byte in
+  // it), as ScanLine finds them. The text of a file is read through a buffer filled from the file rather than
   // through the mapping: on some systems a page mapped costs more than copying it does, and what is
   // looked at again later (the face statements the writer rewrites) it reads the same way. A line
   // longer than the buffer, or a file that cannot be read, is read from the mapping.
@@ -580,7 +576,7 @@ class Parser {
       }
       if (filled == 0 && !Fill(pos)) break;
     }
-    lineEnd = LineEndOrNul(text_, pos, nul);
+    lineEnd = ScanLine<true>(text_, pos, nul);
     return text_.substr(pos, lineEnd - pos);
   }
 

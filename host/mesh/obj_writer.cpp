@@ -287,8 +287,6 @@ class Text {
   std::string_view substr(size_t pos, size_t count) const {
     return Buffered(pos, count) ? buffered_.substr(pos - base_, count) : text_.substr(pos, count);
   }
-  // The text itself, for what lies beyond a stretch (a run copied file to file, say).
-  std::string_view Mapped() const { return text_; }
 
   // SplitFace, from the buffer where the statement lies within it.
   bool Split(size_t offset, std::string& joined, FaceText& out, size_t& end) const {
